@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages NUVE needs to build, run and test.
+# Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git
+  libgtkmm-4.0-dev libwebkitgtk-6.0-dev
+  libcurl4-openssl-dev libpcre2-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcpp-httplib-dev nlohmann-json3-dev
+  clang libclang-rt-14-dev
+  xvfb xauth xdotool libgl1-mesa-dri fonts-noto-cjk dbus-x11
+)
+if [ "${NUVE_WITH_PEER:-0}" = 1 ]; then
+  # Only the start-up benchmark needs the peer browser.
+  packages+=(surf)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

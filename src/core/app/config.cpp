@@ -1,0 +1,68 @@
+#include "core/app/config.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <system_error>
+
+#include "core/app/log.h"
+
+namespace nuve::core {
+namespace {
+
+std::string Env(const char* name, std::string fallback) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return fallback;
+  return value;
+}
+
+std::filesystem::path XdgFolder(const char* variable, const char* home_relative) {
+  if (const char* nuve_home = std::getenv("NUVE_HOME"); nuve_home && *nuve_home) {
+    return nuve_home;
+  }
+  if (const char* xdg = std::getenv(variable); xdg && *xdg == '/') {
+    return std::filesystem::path(xdg) / "NUVE";
+  }
+  const char* home = std::getenv("HOME");
+  std::filesystem::path base = (home && *home) ? home : "/tmp";
+  return base / home_relative / "NUVE";
+}
+
+}  // namespace
+
+Config Config::FromEnvironment() {
+  Config c;
+  c.data_dir = XdgFolder("XDG_DATA_HOME", ".local/share");
+  c.config_dir = XdgFolder("XDG_CONFIG_HOME", ".config");
+  c.service_host = Env("NUVE_SERVICE_HOST", "account.nuve-browser.com");
+  c.version_source = Env("NUVE_VERSION_SOURCE", "http://r.qzone.qq.com");
+  c.version_key = Env("NUVE_VERSION_KEY", "2574093617");
+  c.download_page = Env("NUVE_DOWNLOAD_PAGE", "http://www.nuve-browser.com/download");
+  c.portal_a = Env("NUVE_PORTAL_A", "www.hao123.com");
+  c.portal_b = Env("NUVE_PORTAL_B", "www.2345.com");
+  c.search_engine = Env("NUVE_SEARCH_ENGINE", "www.baidu.com");
+
+  const std::string keepalive = Env("NUVE_KEEPALIVE_MS", "");
+  if (!keepalive.empty()) {
+    int ms = 0;
+    auto [end, ec] = std::from_chars(keepalive.data(), keepalive.data() + keepalive.size(), ms);
+    if (ec == std::errc() && end == keepalive.data() + keepalive.size() && ms > 0) {
+      c.keepalive_ms = ms;
+    } else {
+      LogWarning("config", "NUVE_KEEPALIVE_MS is not a positive number: " + keepalive);
+    }
+  }
+  return c;
+}
+
+bool EnsureDirectory(const std::filesystem::path& dir) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(dir, ec)) return true;
+  std::filesystem::create_directories(dir, ec);
+  if (ec) {
+    LogWarning("config", "cannot create " + dir.string() + ": " + ec.message());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace nuve::core

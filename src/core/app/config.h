@@ -1,0 +1,36 @@
+#pragma once
+// Values the program leaves to whoever runs it: compiled-in defaults that the
+// environment can override (tests and self-hosters use the NUVE_* variables).
+
+#include <filesystem>
+#include <string>
+
+namespace nuve::core {
+
+struct Config {
+  // Folder of login.ini and the favourites folder ($NUVE_HOME, else
+  // $XDG_DATA_HOME/NUVE, else ~/.local/share/NUVE).
+  std::filesystem::path data_dir;
+  // Folder of "Set save.ini" and "Collection.ini" ($NUVE_HOME, else
+  // $XDG_CONFIG_HOME/NUVE, else ~/.config/NUVE).
+  std::filesystem::path config_dir;
+
+  std::string service_host;    // account service host[:port]
+  std::string version_source;  // base URL of the version source, no path
+  std::string version_key;     // decimal digits
+  std::string download_page;   // the page that offers a new version
+  std::string portal_a;        // preset pages: bare host names
+  std::string portal_b;
+  std::string search_engine;
+  int keepalive_ms = 240000;
+
+  // Reads the NUVE_* variables; unset or empty ones keep the defaults, and a
+  // malformed number keeps its default too.
+  static Config FromEnvironment();
+};
+
+// Creates `dir` with its parents when it does not exist yet. Returns false
+// (and logs) when that is impossible.
+bool EnsureDirectory(const std::filesystem::path& dir);
+
+}  // namespace nuve::core

@@ -1,0 +1,32 @@
+#pragma once
+// Every message box and modal window of the program goes through this one
+// service, so that window tests can record them instead of showing them.
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+namespace Gtk {
+class Window;
+}
+
+namespace nuve::ui {
+
+class UiHost {
+ public:
+  virtual ~UiHost() = default;
+  // The information box: the text and an OK button; the answer is ignored.
+  virtual void Info(Gtk::Window* parent, std::string_view text) = 0;
+  // Like Info, for failures the user must hear about; `on_closed` runs once
+  // the box is gone.
+  virtual void Error(Gtk::Window* parent, std::string_view text,
+                     std::function<void()> on_closed = {}) = 0;
+  virtual void Confirm(Gtk::Window* parent, std::string_view text,
+                       std::function<void(bool accepted)> on_answer) = 0;
+  // Shows `window` modal over `parent` (or on its own when parent is null),
+  // keeps it alive while it is open and runs `on_closed` when it closes.
+  virtual void ShowModal(std::unique_ptr<Gtk::Window> window, Gtk::Window* parent,
+                         std::function<void()> on_closed = {}) = 0;
+};
+
+}  // namespace nuve::ui
