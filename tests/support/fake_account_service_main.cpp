@@ -1,0 +1,42 @@
+// nuve-fake-account-service: the test stand-in for the account service, on
+// its own for window tests and manual trials. Point NUVE_SERVICE_HOST at the
+// address it prints. It knows one account, "demo" with password "demo123".
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "support/fake_account_service.h"
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+}  // namespace
+
+int main(int argc, char** argv) {
+  int port = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
+      port = std::atoi(argv[++i]);
+    } else {
+      std::cerr << "usage: " << argv[0] << " [--port N]\n";
+      return 2;
+    }
+  }
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  try {
+    nuve::test::FakeAccountService service(port);
+    service.AddAccount("demo", "demo123", "demo@example.com");
+    std::cout << "listening on " << service.host() << std::endl;
+    while (!g_stop) pause();
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
