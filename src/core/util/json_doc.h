@@ -140,7 +140,7 @@ class JsonDoc {
   std::string MemberName(std::size_t from, std::size_t colon) const;
   Span TrimmedSpan(std::size_t begin, std::size_t end) const;
   std::size_t FirstMasked(char c) const;
-  int TopKind();
+  int TopKind(std::string_view json);
   void Walk(int kind);
   void Descend(const std::string& value);
   std::string FinishResult(const std::string& raw) const;
