@@ -281,6 +281,13 @@ void FakeAccountService::ServeConnection(int client) {
   // reply, which is how the reply's end is known here.
   std::string forwarded = raw;
   forwarded.insert(raw.find("\r\n") + 2, "Connection: close\r\n");
+  // cpp-httplib refuses some multipart bodies that the program sends (one
+  // starts with a blank line); the routes split them themselves, so the HTTP
+  // server is told they are opaque.
+  if (const std::size_t type = forwarded.find("multipart/form-data");
+      type != std::string::npos && type < forwarded.find("\r\n\r\n")) {
+    forwarded.replace(type, 19, "application/x-multi");
+  }
   if (::connect(backend, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
       SendAll(backend, forwarded.data(), forwarded.size())) {
     while (!stopping_) {

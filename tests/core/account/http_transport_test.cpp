@@ -103,6 +103,8 @@ TEST(PerformRequestTest, RefusesARecordWithoutTheRequestMarker) {
 
 class TransportTest : public ::testing::Test {
  protected:
+  // Other tests of this binary may have left cookies for 127.0.0.1.
+  TransportTest() { CookieStore::Shared().Clear(); }
   std::string Url(const std::string& path) const { return "http://" + service_.host() + path; }
   FakeAccountService service_;
   test::TestEventPump pump_;

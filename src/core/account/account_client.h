@@ -1,0 +1,84 @@
+#pragma once
+// The program's interface to the account service: one operation per
+// endpoint. Each builds its body, posts it to "http://" + service host +
+// path through SendRequest and returns the reply as an ApiResponse; a failed
+// or timed-out request gives an empty reply, which reads as not successful.
+// Operations run on the calling thread and keep its events flowing through
+// the event pump while they wait.
+
+#include <optional>
+#include <string>
+
+#include "core/account/api_response.h"
+#include "core/account/event_pump.h"
+#include "core/account/login_session.h"
+
+namespace nuve::core {
+
+// The optional fields of Register; a field that is not set stays out of the
+// body.
+struct RegisterFields {
+  std::optional<std::string> email;
+  std::optional<std::string> phone;
+  std::optional<std::string> name;
+  std::string head_img;  // image bytes; empty = no image part
+  std::optional<std::string> code;
+};
+
+// The fields UpdateUserInfo changes; a field that is not set is left out.
+struct UserInfoUpdate {
+  std::optional<std::string> name;
+  std::optional<std::string> email;
+  std::optional<std::string> phone;
+  std::optional<std::string> head_img;
+};
+
+class AccountClient {
+ public:
+  // `service_host` is host[:port]; `session` and `pump` must outlive the client.
+  AccountClient(LoginSession& session, std::string service_host, EventPump& pump);
+  // The same with the service host of the configuration (NUVE_SERVICE_HOST).
+  AccountClient(LoginSession& session, EventPump& pump);
+
+  const std::string& ServiceHost() const { return service_host_; }
+  // Tests shorten the wait; 0 restores the transport's default (90 s).
+  void SetTimeoutSeconds(int seconds) { timeout_seconds_ = seconds; }
+
+  void SetAppKey(const std::string& key) { app_key_ = key; }
+  // Stores the reply's token when its "code" is "0", and (re)starts the
+  // keep-alive when its "result" is true; the two tests are separate.
+  ApiResponse Login(const std::string& account = "", const std::string& password = "",
+                    const std::string& login_key = "");
+  ApiResponse Register(const std::string& account, const std::string& password,
+                       const RegisterFields& fields = {});
+  ApiResponse ChangePassword(const std::string& account, const std::string& old_password,
+                             const std::string& new_password);
+  ApiResponse SendPasswordResetMail(const std::string& account);
+  ApiResponse SendRegisterCodeMail(const std::string& email);
+  ApiResponse GetInfo();
+  ApiResponse SendFeedback(const std::string& title, const std::string& content);
+  // One renewal of the login; true when the service accepted the token.
+  bool KeepAlive();
+  ApiResponse ListAnnouncements();
+  ApiResponse GetAnnouncement(std::optional<int> id = std::nullopt);
+  // Ends the keep-alive of the shared session; the token stays.
+  void StopKeepAlive();
+  ApiResponse GetUserInfoById(int uid);
+  ApiResponse GetUserData(const std::string& key);
+  ApiResponse SetUserData(const std::string& key, const std::string& value);
+  // Asks whether the service already holds the image (by the lower-case hex
+  // MD5 of its bytes) and uploads it only when it does not.
+  ApiResponse UploadImage(const std::string& image);
+  ApiResponse UpdateUserInfo(const UserInfoUpdate& update);
+
+ private:
+  ApiResponse Post(const std::string& path, const std::string& body, const std::string& headers = "");
+
+  LoginSession& session_;
+  std::string service_host_;
+  EventPump& pump_;
+  std::string app_key_;
+  int timeout_seconds_ = 0;
+};
+
+}  // namespace nuve::core

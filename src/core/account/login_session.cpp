@@ -1,0 +1,70 @@
+#include "core/account/login_session.h"
+
+#include "core/app/log.h"
+
+namespace nuve::core {
+
+LoginSession::LoginSession(std::chrono::milliseconds keepalive_interval, ExpiredCallback on_expired)
+    : interval_(keepalive_interval), on_expired_(std::move(on_expired)) {}
+
+LoginSession::~LoginSession() { StopKeepAlive(); }
+
+std::string LoginSession::Token() const {
+  std::lock_guard lock(token_mutex_);
+  return token_;
+}
+
+void LoginSession::SetToken(std::string token) {
+  std::lock_guard lock(token_mutex_);
+  token_ = std::move(token);
+}
+
+void LoginSession::StartKeepAlive(Renewal renew) {
+  StopKeepAlive();
+  std::lock_guard lock(thread_mutex_);
+  running_ = true;
+  thread_ = std::jthread([this, renew = std::move(renew)](std::stop_token stop) {
+    KeepAliveLoop(stop, renew);
+    running_ = false;
+  });
+}
+
+void LoginSession::StopKeepAlive() {
+  std::jthread thread;
+  {
+    std::lock_guard lock(thread_mutex_);
+    thread = std::move(thread_);
+  }
+  if (!thread.joinable()) return;
+  thread.request_stop();  // wakes the sleep and cancels a renewal in progress
+  if (thread.get_id() == std::this_thread::get_id()) {
+    // Called from the keep-alive thread itself (from the expired callback):
+    // it cannot join itself; it leaves its loop as soon as this returns.
+    thread.detach();
+    return;
+  }
+  thread.join();
+}
+
+bool LoginSession::KeepAliveRunning() const { return running_; }
+
+void LoginSession::KeepAliveLoop(std::stop_token stop, Renewal renew) {
+  while (true) {
+    {
+      std::unique_lock lock(sleep_mutex_);
+      // Returns early only for a stop request; there is nothing else to wait for.
+      if (sleep_cv_.wait_for(lock, stop, interval_, [] { return false; }) || stop.stop_requested()) {
+        return;
+      }
+    }
+    const bool renewed = renew ? renew(stop) : false;
+    if (stop.stop_requested()) return;  // a stopped renewal is no expired session
+    if (!renewed) {
+      LogWarning("login-session", "the login could not be renewed; the session has expired");
+      if (on_expired_) on_expired_();
+      return;
+    }
+  }
+}
+
+}  // namespace nuve::core
