@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev
-  libcurl4-openssl-dev libpcre2-dev
+  libcurl4-openssl-dev libpcre2-dev libsimpleini-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev nlohmann-json3-dev
   clang libclang-rt-14-dev

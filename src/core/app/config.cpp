@@ -15,9 +15,10 @@ std::string Env(const char* name, std::string fallback) {
   return value;
 }
 
-std::filesystem::path XdgFolder(const char* variable, const char* home_relative) {
+std::filesystem::path XdgFolder(const char* variable, const char* home_relative,
+                                const char* below_nuve_home = "") {
   if (const char* nuve_home = std::getenv("NUVE_HOME"); nuve_home && *nuve_home) {
-    return nuve_home;
+    return std::filesystem::path(nuve_home) / below_nuve_home;
   }
   if (const char* xdg = std::getenv(variable); xdg && *xdg == '/') {
     return std::filesystem::path(xdg) / "NUVE";
@@ -27,12 +28,23 @@ std::filesystem::path XdgFolder(const char* variable, const char* home_relative)
   return base / home_relative / "NUVE";
 }
 
+int EnvMilliseconds(const char* name, int fallback) {
+  const std::string text = Env(name, "");
+  if (text.empty()) return fallback;
+  int ms = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), ms);
+  if (ec == std::errc() && end == text.data() + text.size() && ms > 0) return ms;
+  LogWarning("config", std::string(name) + " is not a positive number: " + text);
+  return fallback;
+}
+
 }  // namespace
 
 Config Config::FromEnvironment() {
   Config c;
   c.data_dir = XdgFolder("XDG_DATA_HOME", ".local/share");
   c.config_dir = XdgFolder("XDG_CONFIG_HOME", ".config");
+  c.cache_dir = XdgFolder("XDG_CACHE_HOME", ".cache", "cache");
   c.service_host = Env("NUVE_SERVICE_HOST", "account.nuve-browser.com");
   c.version_source = Env("NUVE_VERSION_SOURCE", "http://r.qzone.qq.com");
   c.version_key = Env("NUVE_VERSION_KEY", "2574093617");
@@ -41,16 +53,8 @@ Config Config::FromEnvironment() {
   c.portal_b = Env("NUVE_PORTAL_B", "www.2345.com");
   c.search_engine = Env("NUVE_SEARCH_ENGINE", "www.baidu.com");
 
-  const std::string keepalive = Env("NUVE_KEEPALIVE_MS", "");
-  if (!keepalive.empty()) {
-    int ms = 0;
-    auto [end, ec] = std::from_chars(keepalive.data(), keepalive.data() + keepalive.size(), ms);
-    if (ec == std::errc() && end == keepalive.data() + keepalive.size() && ms > 0) {
-      c.keepalive_ms = ms;
-    } else {
-      LogWarning("config", "NUVE_KEEPALIVE_MS is not a positive number: " + keepalive);
-    }
-  }
+  c.keepalive_ms = EnvMilliseconds("NUVE_KEEPALIVE_MS", c.keepalive_ms);
+  c.page_timeout_ms = EnvMilliseconds("NUVE_PAGE_TIMEOUT_MS", c.page_timeout_ms);
   return c;
 }
 

@@ -14,6 +14,8 @@ struct Config {
   // Folder of "Set save.ini" and "Collection.ini" ($NUVE_HOME, else
   // $XDG_CONFIG_HOME/NUVE, else ~/.config/NUVE).
   std::filesystem::path config_dir;
+  // The web engine's cache ($NUVE_HOME/cache, else $XDG_CACHE_HOME/NUVE).
+  std::filesystem::path cache_dir;
 
   std::string service_host;    // account service host[:port]
   std::string version_source;  // base URL of the version source, no path
@@ -23,6 +25,9 @@ struct Config {
   std::string portal_b;
   std::string search_engine;
   int keepalive_ms = 240000;
+  // How long a page may take before the first byte arrives before its tab
+  // shows an error page (NUVE_PAGE_TIMEOUT_MS).
+  int page_timeout_ms = 60000;
 
   // Reads the NUVE_* variables; unset or empty ones keep the defaults, and a
   // malformed number keeps its default too.

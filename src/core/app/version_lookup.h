@@ -1,0 +1,28 @@
+#pragma once
+// The latest published version label. The version source is a profile page
+// whose reply carries the version key, then 11 bytes, then the label between
+// the next two double quotes.
+
+#include <string>
+
+#include "core/app/config.h"
+#include "core/util/read_url.h"
+
+namespace nuve::core {
+
+// The address fetched for `config`'s version source and key.
+std::string VersionSourceUrl(const Config& config);
+
+// The label in a version-source reply; "" when the key or the quotes are
+// missing. A reply that is not UTF-8 is read as GBK.
+std::string ExtractVersionLabel(std::string reply, const std::string& version_key);
+
+// Fetches the version source (blocking; run it off the UI thread) and returns
+// the label, "" when the source cannot be reached or the reply has none.
+std::string LatestVersionLookup(const Config& config, const ReadUrlOptions& options = {});
+
+// Whether the published `latest` label asks for an update of this build. An
+// empty label (the source could not be read) never does.
+bool IsNewerVersionPublished(const std::string& latest);
+
+}  // namespace nuve::core

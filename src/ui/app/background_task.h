@@ -1,0 +1,40 @@
+#pragma once
+// Runs slow blocking work (an HTTP GET) on a worker thread and hands its
+// result back to the UI thread. The owner's BackgroundTasks member makes sure
+// a result that arrives after the owner is gone is dropped.
+
+#include <glibmm/main.h>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace nuve::ui {
+
+class BackgroundTasks {
+ public:
+  BackgroundTasks() = default;
+  ~BackgroundTasks() { *alive_ = false; }
+  BackgroundTasks(const BackgroundTasks&) = delete;
+  BackgroundTasks& operator=(const BackgroundTasks&) = delete;
+
+  // `work` runs on a thread of its own and must not touch widgets; `done`
+  // runs on the UI thread with its result, unless the owner died meanwhile.
+  // The thread is detached: closing a window never waits for a slow server.
+  template <typename T>
+  void Run(std::function<T()> work, std::function<void(T)> done) {
+    std::shared_ptr<bool> alive = alive_;  // read and written on the UI thread only
+    std::thread([work = std::move(work), done = std::move(done), alive]() mutable {
+      auto result = std::make_shared<T>(work());
+      Glib::MainContext::get_default()->invoke([done = std::move(done), alive, result]() {
+        if (*alive) done(std::move(*result));
+        return false;
+      });
+    }).detach();
+  }
+
+ private:
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace nuve::ui

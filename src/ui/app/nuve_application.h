@@ -1,0 +1,36 @@
+#pragma once
+// The GTK application: owns the application context and the main window,
+// and ends when the main window closes. Every start is a process of its own.
+
+#include <gtkmm.h>
+
+#include <memory>
+
+#include "core/app/command_line.h"
+#include "core/app/config.h"
+
+namespace nuve::ui {
+
+class AppContext;
+class GtkUiHost;
+class MainWindow;
+
+class NuveApplication : public Gtk::Application {
+ public:
+  static Glib::RefPtr<NuveApplication> Create(core::Config config, core::StartRequest start);
+  ~NuveApplication() override;
+
+ protected:
+  NuveApplication(core::Config config, core::StartRequest start);
+  void on_startup() override;
+  void on_activate() override;
+
+ private:
+  core::Config config_;
+  core::StartRequest start_;
+  std::unique_ptr<GtkUiHost> ui_host_;
+  std::unique_ptr<AppContext> context_;
+  std::unique_ptr<MainWindow> main_window_;
+};
+
+}  // namespace nuve::ui

@@ -1,0 +1,253 @@
+#include "ui/main/browser_tab.h"
+
+#include <exception>
+
+#include "core/app/log.h"
+#include "core/app/tab_caption.h"
+
+namespace nuve::ui {
+namespace {
+
+constexpr char kDefaultIcon[] = "text-html-symbolic";
+
+// Runs a handler from a C trampoline: nothing may unwind into GLib.
+template <typename F>
+auto Guard(const char* where, F&& f) noexcept -> decltype(f()) {
+  try {
+    return f();
+  } catch (const std::exception& e) {
+    core::LogError(where, e.what());
+  } catch (...) {
+    core::LogError(where, "unknown exception");
+  }
+  return decltype(f())();
+}
+
+BrowserTab* Self(gpointer data) { return static_cast<BrowserTab*>(data); }
+
+std::string EscapeHtml(const std::string& text) {
+  gchar* escaped = g_markup_escape_text(text.c_str(), static_cast<gssize>(text.size()));
+  std::string result(escaped);
+  g_free(escaped);
+  return result;
+}
+
+}  // namespace
+
+// Trampolines, one per WebKit signal. They only forward to the tab.
+struct BrowserTabCallbacks {
+  static void NotifyTitleCb(GObject*, GParamSpec*, gpointer self) noexcept {
+    Guard("notify::title", [&] { Self(self)->OnTitleChanged(); });
+  }
+  static void NotifyUriCb(GObject*, GParamSpec*, gpointer self) noexcept {
+    Guard("notify::uri", [&] { Self(self)->OnUriChanged(); });
+  }
+  static void NotifyFaviconCb(GObject*, GParamSpec*, gpointer self) noexcept {
+    Guard("notify::favicon", [&] { Self(self)->OnFaviconChanged(); });
+  }
+  static void MouseTargetChangedCb(WebKitWebView*, WebKitHitTestResult* hit, guint,
+                                   gpointer self) noexcept {
+    Guard("mouse-target-changed", [&] { Self(self)->OnMouseTargetChanged(hit); });
+  }
+  static GtkWidget* CreateCb(WebKitWebView*, WebKitNavigationAction*, gpointer self) noexcept {
+    return Guard("create", [&] { return Self(self)->OnCreate(); });
+  }
+  static void CloseCb(WebKitWebView*, gpointer self) noexcept {
+    Guard("close", [&] { Self(self)->signal_close_requested().emit(); });
+  }
+  static void LoadChangedCb(WebKitWebView*, WebKitLoadEvent event, gpointer self) noexcept {
+    Guard("load-changed", [&] { Self(self)->OnLoadChanged(event); });
+  }
+  static gboolean LoadFailedCb(WebKitWebView*, WebKitLoadEvent, char* uri, GError* error,
+                               gpointer self) noexcept {
+    return Guard("load-failed", [&] { return static_cast<gboolean>(Self(self)->OnLoadFailed(uri, error)); });
+  }
+  static void WebProcessTerminatedCb(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                                     gpointer self) noexcept {
+    Guard("web-process-terminated", [&] { Self(self)->OnWebProcessTerminated(reason); });
+  }
+};
+
+BrowserTab::BrowserTab(WebKitNetworkSession* session, WebKitSettings* settings, int page_timeout_ms)
+    : page_timeout_ms_(page_timeout_ms) {
+  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
+                                       "settings", settings, nullptr));
+  // The tab, not the widget tree, decides when the view goes away.
+  g_object_ref_sink(view_);
+  page_ = Glib::wrap(GTK_WIDGET(view_));
+  BuildHeader();
+  ConnectWebView();
+}
+
+BrowserTab::BrowserTab(WebKitWebView* parent, int page_timeout_ms) : page_timeout_ms_(page_timeout_ms) {
+  // Without the settings property the related view would get default settings.
+  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", parent, "settings",
+                                       webkit_web_view_get_settings(parent), nullptr));
+  g_object_ref_sink(view_);
+  page_ = Glib::wrap(GTK_WIDGET(view_));
+  BuildHeader();
+  ConnectWebView();
+}
+
+BrowserTab::~BrowserTab() {
+  load_timeout_.disconnect();
+  connections_.clear();
+  webkit_web_view_stop_loading(view_);
+  if (GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(view_))) {
+    // Normally the tab strip has removed the page already.
+    if (GTK_IS_NOTEBOOK(parent)) {
+      gtk_notebook_remove_page(GTK_NOTEBOOK(parent),
+                               gtk_notebook_page_num(GTK_NOTEBOOK(parent), GTK_WIDGET(view_)));
+    }
+  }
+  g_object_unref(view_);
+}
+
+void BrowserTab::BuildHeader() {
+  page_->set_hexpand(true);
+  page_->set_vexpand(true);
+  icon_.set_pixel_size(16);
+  icon_.set_from_icon_name(kDefaultIcon);
+  caption_.set_text(core::NewTabCaption());
+  // Captions are padded with blanks to a fixed width; a monospace face makes
+  // that width the same for every tab.
+  caption_.add_css_class("monospace");
+  close_button_.set_icon_name("window-close-symbolic");
+  close_button_.set_has_frame(false);
+  close_button_.set_name("图形按钮6");
+  close_button_.set_tooltip_text("关闭选项卡");
+  close_button_.set_visible(false);
+  close_button_.signal_clicked().connect([this] { close_requested_.emit(); });
+  header_.append(icon_);
+  header_.append(caption_);
+  header_.append(close_button_);
+}
+
+void BrowserTab::ConnectWebView() {
+  using C = BrowserTabCallbacks;
+  auto connect = [this](const char* signal, GCallback cb) { connections_.emplace_back(view_, signal, cb, this); };
+  connect("notify::title", G_CALLBACK(C::NotifyTitleCb));
+  connect("notify::uri", G_CALLBACK(C::NotifyUriCb));
+  connect("notify::favicon", G_CALLBACK(C::NotifyFaviconCb));
+  connect("mouse-target-changed", G_CALLBACK(C::MouseTargetChangedCb));
+  connect("create", G_CALLBACK(C::CreateCb));
+  connect("close", G_CALLBACK(C::CloseCb));
+  connect("load-changed", G_CALLBACK(C::LoadChangedCb));
+  connect("load-failed", G_CALLBACK(C::LoadFailedCb));
+  connect("web-process-terminated", G_CALLBACK(C::WebProcessTerminatedCb));
+}
+
+void BrowserTab::Load(const std::string& address) {
+  if (address.empty()) return;
+  webkit_web_view_load_uri(view_, address.c_str());
+}
+
+std::string BrowserTab::Uri() const {
+  const char* uri = webkit_web_view_get_uri(view_);
+  return uri != nullptr ? uri : "";
+}
+
+std::string BrowserTab::Title() const {
+  const char* title = webkit_web_view_get_title(view_);
+  return title != nullptr ? title : "";
+}
+
+void BrowserTab::GoBack() { webkit_web_view_go_back(view_); }
+void BrowserTab::GoForward() { webkit_web_view_go_forward(view_); }
+void BrowserTab::Reload() { webkit_web_view_reload(view_); }
+void BrowserTab::Stop() { webkit_web_view_stop_loading(view_); }
+void BrowserTab::FocusPage() { gtk_widget_grab_focus(GTK_WIDGET(view_)); }
+void BrowserTab::SetCloseButtonVisible(bool visible) { close_button_.set_visible(visible); }
+
+void BrowserTab::UpdateCaption() {
+  const std::string title = Title();
+  caption_.set_text(core::TabCaption(title));
+  header_.set_tooltip_text(title + "\r\n" + Uri());
+}
+
+void BrowserTab::UpdateIcon() {
+  GdkTexture* texture = webkit_web_view_get_favicon(view_);
+  if (texture != nullptr) {
+    // The texture belongs to the view: take a reference of our own.
+    icon_.set(Glib::wrap(GDK_PAINTABLE(texture), true));
+  } else {
+    icon_.set_from_icon_name(kDefaultIcon);
+  }
+}
+
+void BrowserTab::OnTitleChanged() {
+  UpdateCaption();
+  title_changed_.emit();
+}
+
+void BrowserTab::OnUriChanged() {
+  header_.set_tooltip_text(Title() + "\r\n" + Uri());
+  uri_changed_.emit();
+}
+
+void BrowserTab::OnFaviconChanged() { UpdateIcon(); }
+
+void BrowserTab::OnMouseTargetChanged(WebKitHitTestResult* hit) {
+  const char* link = nullptr;
+  if (webkit_hit_test_result_context_is_link(hit)) link = webkit_hit_test_result_get_link_uri(hit);
+  status_text_.emit(link != nullptr ? link : "");
+}
+
+GtkWidget* BrowserTab::OnCreate() {
+  if (!create_handler_) return nullptr;
+  WebKitWebView* view = create_handler_(*this);
+  return view != nullptr ? GTK_WIDGET(view) : nullptr;
+}
+
+void BrowserTab::OnLoadChanged(WebKitLoadEvent event) {
+  switch (event) {
+    case WEBKIT_LOAD_STARTED:
+      ArmLoadTimeout();
+      break;
+    case WEBKIT_LOAD_COMMITTED:
+    case WEBKIT_LOAD_FINISHED:
+      load_timeout_.disconnect();
+      break;
+    default:
+      break;
+  }
+}
+
+bool BrowserTab::OnLoadFailed(const char*, GError*) {
+  load_timeout_.disconnect();
+  // WebKit shows its own error page for the failed address.
+  return false;
+}
+
+void BrowserTab::OnWebProcessTerminated(WebKitWebProcessTerminationReason reason) {
+  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
+  load_timeout_.disconnect();
+  ShowErrorPage(Uri(), reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                           ? "此网页占用的内存过多，已被关闭。"
+                           : "显示此网页的进程意外退出了。");
+}
+
+void BrowserTab::ArmLoadTimeout() {
+  load_timeout_.disconnect();
+  if (page_timeout_ms_ <= 0) return;
+  load_timeout_ = Glib::signal_timeout().connect(
+      [this] {
+        const std::string uri = Uri();
+        webkit_web_view_stop_loading(view_);
+        ShowErrorPage(uri, "服务器长时间没有响应。");
+        return false;
+      },
+      static_cast<unsigned>(page_timeout_ms_));
+}
+
+void BrowserTab::ShowErrorPage(const std::string& uri, const std::string& message) {
+  const std::string html =
+      "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>无法显示此网页</title></head>"
+      "<body style=\"font-family:sans-serif;margin:3em\"><h1>无法显示此网页</h1><p>" +
+      EscapeHtml(message) + "</p><p>" + EscapeHtml(uri) + "</p><p>请刷新重试。</p></body></html>";
+  // The error page stands at the failed address, so refresh tries it again.
+  webkit_web_view_load_alternate_html(view_, html.c_str(), uri.empty() ? "about:blank" : uri.c_str(),
+                                      nullptr);
+}
+
+}  // namespace nuve::ui

@@ -1,0 +1,140 @@
+#include "ui/main/main_window.h"
+
+#include "core/app/address.h"
+#include "core/app/log.h"
+#include "core/app/version_lookup.h"
+#include "core/app/window_title.h"
+#include "ui/app/app_context.h"
+
+namespace nuve::ui {
+
+MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
+    : context_(context), tab_strip_(context) {
+  set_title(core::kProgramTitle);
+  set_default_size(779, 474);
+  BuildLayout();
+  InstallActions();
+  BuildMenu();
+
+  tab_strip_.signal_current_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentTabChanged));
+  tab_strip_.signal_title_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentTitleChanged));
+  tab_strip_.signal_uri_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentUriChanged));
+  tab_strip_.signal_status_text().connect([this](const std::string& text) { status_bar_.set_text(text); });
+  navigation_bar_.signal_go().connect(sigc::mem_fun(*this, &MainWindow::Go));
+  navigation_bar_.signal_home().connect(sigc::mem_fun(*this, &MainWindow::GoHome));
+  navigation_bar_.signal_back().connect([this] { tab_strip_.CurrentTab().GoBack(); });
+  navigation_bar_.signal_forward().connect([this] { tab_strip_.CurrentTab().GoForward(); });
+  navigation_bar_.signal_refresh().connect([this] { tab_strip_.CurrentTab().Reload(); });
+  navigation_bar_.signal_stop().connect([this] { tab_strip_.CurrentTab().Stop(); });
+
+  RunStartupSequence(start);
+}
+
+MainWindow::~MainWindow() {
+  // Closing the browser ends the login: the next start is logged out.
+  if (const core::Status s = context_.settings().SetLoginState("0"); !s.ok()) {
+    core::LogWarning("main window", s.error().detail);
+  }
+}
+
+void MainWindow::BuildLayout() {
+  navigation_bar_.set_name("navigation-bar");
+  separator_.set_name("分组框1");
+  browsing_area_.set_child(tab_strip_);
+  browsing_area_.add_overlay(favourites_panel_);
+  browsing_area_.set_vexpand(true);
+  status_bar_.set_name("状态条1");
+  status_bar_.set_xalign(0);
+  status_bar_.set_ellipsize(Pango::EllipsizeMode::END);
+  status_bar_.set_margin_start(6);
+  status_bar_.set_margin_end(6);
+  status_bar_.set_margin_top(2);
+  status_bar_.set_margin_bottom(2);
+  layout_.append(navigation_bar_);
+  layout_.append(separator_);
+  layout_.append(browsing_area_);
+  layout_.append(status_bar_);
+  set_child(layout_);
+}
+
+// The start-up sequence, in the order the browser has always run it. Every
+// step runs whatever the command line says; an address given there only
+// changes the first page.
+void MainWindow::RunStartupSequence(const core::StartRequest& start) {
+  // The command line: a proxy first, so that the first page already uses it.
+  if (!start.proxy_host.empty()) context_.SetInternetProxy(start.proxy_host, start.proxy_port);
+
+  // The first page: the address given, else the saved home page, else portal A.
+  std::string first_page = start.address;
+  if (first_page.empty()) first_page = context_.settings().HomePage();
+  if (first_page.empty()) first_page = context_.config().portal_a;
+  navigation_bar_.SetAddress(first_page);
+  Go();
+
+  maximize();
+
+  // The logout item is offered unless the stored state says logged out.
+  logout_action_->set_enabled(context_.settings().LoginState() != "0");
+
+  StartVersionCheck();
+}
+
+void MainWindow::StartVersionCheck() {
+  const core::Config config = context_.config();
+  const core::ReadUrlOptions options = context_.read_url_options();
+  background_.Run<std::string>(
+      [config, options] { return core::LatestVersionLookup(config, options); },
+      [this](std::string latest) {
+        if (!core::IsNewerVersionPublished(latest)) return;
+        core::LogWarning("version check", "a newer version is published: " + latest);
+        newer_version_.emit(latest);
+      });
+}
+
+void MainWindow::Go() {
+  const std::string address = core::NormaliseAddress(navigation_bar_.Address());
+  if (address.empty()) return;
+  navigation_bar_.SetAddress(address);
+  BrowserTab& tab = tab_strip_.CurrentTab();
+  tab.Load(address);
+  tab.FocusPage();
+}
+
+void MainWindow::GoHome() {
+  std::string home = context_.settings().HomePage();
+  if (home.empty()) home = context_.config().portal_a;
+  tab_strip_.CurrentTab().Load(core::NormaliseAddress(home));
+}
+
+void MainWindow::UpdateWindowTitle(const std::string& page_title) {
+  set_title(core::WindowTitle(page_title, context_.proxy_text()));
+}
+
+void MainWindow::FocusAddressIfPortal() {
+  if (core::IsSameAddress(navigation_bar_.Address(), context_.config().portal_a)) {
+    navigation_bar_.FocusAddress();
+  }
+}
+
+void MainWindow::OnCurrentTabChanged(BrowserTab& tab) {
+  navigation_bar_.SetAddress(tab.Uri());
+  if (core::IsSameAddress(navigation_bar_.Address(), context_.config().portal_a)) {
+    navigation_bar_.FocusAddress();
+  } else {
+    tab.FocusPage();
+  }
+  UpdateWindowTitle(tab.Title());
+}
+
+void MainWindow::OnCurrentTitleChanged(BrowserTab& tab) {
+  UpdateWindowTitle(tab.Title());
+  navigation_bar_.SetAddress(tab.Uri());
+  FocusAddressIfPortal();
+}
+
+void MainWindow::OnCurrentUriChanged(BrowserTab& tab) {
+  // What the user is typing is not overwritten.
+  if (!navigation_bar_.AddressHasFocus()) navigation_bar_.SetAddress(tab.Uri());
+}
+
+}  // namespace nuve::ui

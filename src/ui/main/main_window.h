@@ -1,0 +1,69 @@
+#pragma once
+// The program's main window: menu bar, navigation bar, tab strip with the
+// favourites panel over its left edge, and the status bar. Start reading at
+// the constructor, which builds the window and then runs the start-up
+// sequence; the menu and key commands are in main_window_commands.cpp.
+
+#include <gtkmm.h>
+
+#include <string>
+
+#include "core/app/command_line.h"
+#include "ui/app/background_task.h"
+#include "ui/favourites/favourites_panel.h"
+#include "ui/main/navigation_bar.h"
+#include "ui/main/tab_strip.h"
+
+namespace nuve::ui {
+
+class AppContext;
+
+class MainWindow : public Gtk::ApplicationWindow {
+ public:
+  MainWindow(AppContext& context, const core::StartRequest& start);
+  ~MainWindow() override;
+
+  // The keyboard shortcuts of the window's commands.
+  static void InstallAccelerators(Gtk::Application& app);
+
+  TabStrip& tab_strip() { return tab_strip_; }
+  NavigationBar& navigation_bar() { return navigation_bar_; }
+  FavouritesPanel& favourites_panel() { return favourites_panel_; }
+  Gtk::Label& status_bar() { return status_bar_; }
+
+  // Loads the address box's text into the current tab.
+  void Go();
+  // The home page (portal A when none is saved) in the current tab.
+  void GoHome();
+
+  // Fired when the version check finds a newer published version.
+  sigc::signal<void(const std::string&)>& signal_newer_version() { return newer_version_; }
+
+ private:
+  void BuildLayout();
+  void BuildMenu();
+  void InstallActions();
+  void RunStartupSequence(const core::StartRequest& start);
+  void StartVersionCheck();
+  void UpdateWindowTitle(const std::string& page_title);
+  void FocusAddressIfPortal();
+  void OnCurrentTabChanged(BrowserTab& tab);
+  void OnCurrentTitleChanged(BrowserTab& tab);
+  void OnCurrentUriChanged(BrowserTab& tab);
+  void OnLogout();
+  void OnOpenFavouritesFolder();
+
+  AppContext& context_;
+  Gtk::Box layout_{Gtk::Orientation::VERTICAL};
+  NavigationBar navigation_bar_;
+  Gtk::Separator separator_{Gtk::Orientation::HORIZONTAL};
+  Gtk::Overlay browsing_area_;
+  TabStrip tab_strip_;
+  FavouritesPanel favourites_panel_;
+  Gtk::Label status_bar_;
+  Glib::RefPtr<Gio::SimpleAction> logout_action_;
+  BackgroundTasks background_;
+  sigc::signal<void(const std::string&)> newer_version_;
+};
+
+}  // namespace nuve::ui

@@ -1,0 +1,80 @@
+#include "ui/main/navigation_bar.h"
+
+namespace nuve::ui {
+
+NavigationBar::NavigationBar() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
+  set_margin(4);
+  AddButton(home_button_, "图形按钮7", "go-home-symbolic", "主页", home_);
+  AddButton(back_button_, "图形按钮4", "go-previous-symbolic", "后退", back_);
+  AddButton(forward_button_, "图形按钮5", "go-next-symbolic", "前进", forward_);
+  AddButton(refresh_button_, "图形按钮3", "view-refresh-symbolic", "刷新", refresh_);
+  AddButton(stop_button_, "图形按钮2", "process-stop-symbolic", "停止", stop_);
+
+  address_entry_.set_name("编辑框1");
+  address_entry_.set_hexpand(true);
+  address_entry_.set_input_purpose(Gtk::InputPurpose::URL);
+  append(address_entry_);
+  AddButton(go_button_, "图形按钮1", "go-jump-symbolic", "转到", go_);
+
+  // Enter is taken from the key release, which the entry always passes on.
+  auto keys = Gtk::EventControllerKey::create();
+  keys->signal_key_released().connect(sigc::mem_fun(*this, &NavigationBar::OnAddressKeyReleased));
+  address_entry_.add_controller(keys);
+
+  auto focus = Gtk::EventControllerFocus::create();
+  focus->signal_leave().connect(sigc::mem_fun(*this, &NavigationBar::OnAddressFocusLeft));
+  address_entry_.add_controller(focus);
+
+  // Left and right button alike; the release comes after the entry placed the caret.
+  auto clicks = Gtk::GestureClick::create();
+  clicks->set_button(0);
+  // Capture phase: the entry's inner text widget claims clicks it sees first.
+  clicks->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  clicks->signal_released().connect(sigc::mem_fun(*this, &NavigationBar::OnAddressClickReleased));
+  address_entry_.add_controller(clicks);
+}
+
+Gtk::Button& NavigationBar::AddButton(Gtk::Button& button, const char* name, const char* icon,
+                                      const char* tooltip, sigc::signal<void()>& signal) {
+  button.set_name(name);
+  button.set_icon_name(icon);
+  button.set_tooltip_text(tooltip);
+  button.set_has_frame(false);
+  button.set_focus_on_click(false);
+  button.signal_clicked().connect([&signal] { signal.emit(); });
+  append(button);
+  return button;
+}
+
+void NavigationBar::SetAddress(const std::string& address) { address_entry_.set_text(address); }
+
+void NavigationBar::FocusAddress() {
+  address_entry_.grab_focus();
+  address_entry_.select_region(0, -1);
+}
+
+bool NavigationBar::AddressHasFocus() {
+  // The entry's inner text widget holds the focus, not the entry itself.
+  GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
+  GtkWidget* focus = root != nullptr ? gtk_root_get_focus(root) : nullptr;
+  GtkWidget* entry = GTK_WIDGET(address_entry_.gobj());
+  return focus != nullptr && (focus == entry || gtk_widget_is_ancestor(focus, entry));
+}
+
+void NavigationBar::OnAddressKeyReleased(guint keyval, guint, Gdk::ModifierType) {
+  if (keyval == GDK_KEY_Return || keyval == GDK_KEY_KP_Enter || keyval == GDK_KEY_ISO_Enter) go_.emit();
+}
+
+void NavigationBar::OnAddressFocusLeft() { address_reselect_ = true; }
+
+void NavigationBar::OnAddressClickReleased(int, double, double) {
+  if (!address_reselect_) return;
+  int start = 0;
+  int end = 0;
+  // A selection the user dragged stays; the flag waits for the next click.
+  if (address_entry_.get_selection_bounds(start, end) && start != end) return;
+  address_entry_.select_region(0, -1);
+  address_reselect_ = false;
+}
+
+}  // namespace nuve::ui

@@ -1,0 +1,51 @@
+#pragma once
+// The bar across the top of the main window: home, back, forward, refresh
+// and stop, the address box and the go button. It knows no web views; it
+// says what the user asked for and the window acts on the current tab.
+
+#include <gtkmm.h>
+
+#include <string>
+
+namespace nuve::ui {
+
+class NavigationBar : public Gtk::Box {
+ public:
+  NavigationBar();
+
+  std::string Address() const { return address_entry_.get_text(); }
+  void SetAddress(const std::string& address);
+  // Gives the address box the focus with its whole text selected.
+  void FocusAddress();
+  bool AddressHasFocus();
+  Gtk::Entry& address_entry() { return address_entry_; }
+
+  // Go: the go button, or Enter released in the address box.
+  sigc::signal<void()>& signal_go() { return go_; }
+  sigc::signal<void()>& signal_home() { return home_; }
+  sigc::signal<void()>& signal_back() { return back_; }
+  sigc::signal<void()>& signal_forward() { return forward_; }
+  sigc::signal<void()>& signal_refresh() { return refresh_; }
+  sigc::signal<void()>& signal_stop() { return stop_; }
+
+ private:
+  Gtk::Button& AddButton(Gtk::Button& button, const char* name, const char* icon, const char* tooltip,
+                         sigc::signal<void()>& signal);
+  void OnAddressKeyReleased(guint keyval, guint keycode, Gdk::ModifierType state);
+  void OnAddressFocusLeft();
+  void OnAddressClickReleased(int n_press, double x, double y);
+
+  Gtk::Button home_button_;
+  Gtk::Button back_button_;
+  Gtk::Button forward_button_;
+  Gtk::Button refresh_button_;
+  Gtk::Button stop_button_;
+  Gtk::Entry address_entry_;
+  Gtk::Button go_button_;
+  // Set when the address box loses the focus: the next plain click selects
+  // the whole address, so one click is enough to type a new one.
+  bool address_reselect_ = false;
+  sigc::signal<void()> go_, home_, back_, forward_, refresh_, stop_;
+};
+
+}  // namespace nuve::ui

@@ -1,0 +1,76 @@
+// Tab captions, window titles, the proxy list and address normalisation.
+#include <gtest/gtest.h>
+
+#include "core/app/address.h"
+#include "core/app/proxy_settings.h"
+#include "core/app/tab_caption.h"
+#include "core/app/window_title.h"
+
+namespace nuve::core {
+namespace {
+
+TEST(TabCaption, PadsShortTitlesToNineteenColumns) {
+  EXPECT_EQ(TabCaption(""), std::string(19, ' '));
+  EXPECT_EQ(TabCaption("abc"), "abc" + std::string(16, ' '));
+  EXPECT_EQ(TabCaption(std::string(19, 'x')), std::string(19, 'x'));
+  EXPECT_EQ(PadCaption(0), std::string(19, ' '));
+  EXPECT_EQ(PadCaption(19), "");
+  EXPECT_EQ(PadCaption(40), "");
+}
+
+TEST(TabCaption, CutsLongTitlesAtNineteenColumns) {
+  EXPECT_EQ(TabCaption(std::string(20, 'x')), std::string(19, 'x') + "...");
+  EXPECT_EQ(TabCaption(std::string(200, 'y')), std::string(19, 'y') + "...");
+}
+
+TEST(TabCaption, WideCharactersCountTwoColumnsAndAreNeverSplit) {
+  // Five CJK characters are ten columns: nine blanks fill the caption.
+  EXPECT_EQ(NewTabCaption(), "新建选项卡" + std::string(9, ' '));
+  EXPECT_EQ(TabCaption("新建选项卡"), NewTabCaption());
+  EXPECT_EQ(DisplayColumns("新建选项卡"), 10);
+  // Nine wide characters (18 columns) plus one: exactly 19 columns, padded by none.
+  EXPECT_EQ(TabCaption("中文中文中文中文中a"), "中文中文中文中文中a");
+  // Ten wide characters: the tenth would end at column 20, so the cut comes before it.
+  EXPECT_EQ(TabCaption("中文中文中文中文中文"), "中文中文中文中文中...");
+  // a + nine wide = 19 columns; a + ten wide is cut after the ninth.
+  EXPECT_EQ(TabCaption("a中文中文中文中文中文"), "a中文中文中文中文中...");
+}
+
+TEST(TabCaption, InvalidBytesCountOneColumnAndDoNotCrash) {
+  const std::string garbage("\xff\xfe\xe4\xb8", 4);
+  EXPECT_EQ(DisplayColumns(garbage), 4);
+  EXPECT_EQ(TabCaption(garbage), garbage + std::string(15, ' '));
+}
+
+TEST(WindowTitle, CarriesTheProxyHostWhenThereIsOne) {
+  EXPECT_EQ(WindowTitle("T", ""), "T - NUVE浏览器M1");
+  EXPECT_EQ(WindowTitle("T", "10.0.0.1"), "T - 10.0.0.1 - NUVE浏览器M1");
+  EXPECT_EQ(WindowTitle("", ""), " - NUVE浏览器M1");
+}
+
+TEST(ProxySettings, ListTextHasOneBlankAfterEachEquals) {
+  EXPECT_EQ(ProxyListText("10.0.0.1", "808"),
+            "ftp= 10.0.0.1:808;http= 10.0.0.1:808;https= 10.0.0.1:808;socks= 10.0.0.1:808");
+  EXPECT_EQ(ProxyUri("127.0.0.1", "3128"), "http://127.0.0.1:3128");
+}
+
+TEST(Address, BareHostsGetHttpAndSchemesStay) {
+  EXPECT_EQ(NormaliseAddress("www.example.test"), "http://www.example.test");
+  EXPECT_EQ(NormaliseAddress("  127.0.0.1:8080/x "), "http://127.0.0.1:8080/x");
+  EXPECT_EQ(NormaliseAddress("localhost:8080"), "http://localhost:8080");
+  EXPECT_EQ(NormaliseAddress("https://a.test/"), "https://a.test/");
+  EXPECT_EQ(NormaliseAddress("file:///tmp/x.html"), "file:///tmp/x.html");
+  EXPECT_EQ(NormaliseAddress("about:blank"), "about:blank");
+  EXPECT_EQ(NormaliseAddress("://x"), "http://://x");
+  EXPECT_EQ(NormaliseAddress("   "), "");
+}
+
+TEST(Address, PortalMatchesItsLoadedForms) {
+  EXPECT_TRUE(IsSameAddress("www.portal.test", "www.portal.test"));
+  EXPECT_TRUE(IsSameAddress("http://www.portal.test/", "www.portal.test"));
+  EXPECT_FALSE(IsSameAddress("http://www.portal.test/news", "www.portal.test"));
+  EXPECT_FALSE(IsSameAddress("", ""));
+}
+
+}  // namespace
+}  // namespace nuve::core

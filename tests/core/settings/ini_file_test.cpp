@@ -1,0 +1,93 @@
+// The INI module and the program's settings files, in a fresh temporary folder.
+#include "core/settings/ini_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "core/settings/app_settings.h"
+#include "support/temp_home.h"
+
+namespace nuve::core {
+namespace {
+
+using test::ReadFileBytes;
+using test::TempHome;
+using test::WriteFileBytes;
+
+TEST(IniFile, MissingFileOrKeyGivesTheFallback) {
+  TempHome home;
+  IniFile ini(home.path() / "none.ini");
+  EXPECT_EQ(ini.Read("s", "k"), "");
+  EXPECT_EQ(ini.Read("s", "k", "dflt"), "dflt");
+}
+
+TEST(IniFile, WriteReplacesOneKeyAndKeepsTheRest) {
+  TempHome home;
+  const auto path = home.path() / "sub" / "Set save.ini";
+  IniFile ini(path);
+  ASSERT_TRUE(ini.Write("网址配置", "主页", "www.a.test").ok());
+  ASSERT_TRUE(ini.Write("其它", "键", "值").ok());
+  ASSERT_TRUE(ini.Write("网址配置", "主页", "www.b.test").ok());
+  EXPECT_EQ(ini.Read("网址配置", "主页"), "www.b.test");
+  EXPECT_EQ(ini.Read("其它", "键"), "值");
+  EXPECT_EQ(ini.Read("网址配置", "其它"), "");
+}
+
+TEST(IniFile, ReadsWindowsFilesWithCrlfBomAndBrokenLines) {
+  TempHome home;
+  const auto path = home.path() / "login.ini";
+  WriteFileBytes(path,
+                 "\xEF\xBB\xBF[登录配置]\r\n"
+                 "this line is not a key\r\n"
+                 "=no name\r\n"
+                 "登录态=1\r\n"
+                 "[broken section\r\n"
+                 "账号=张三\r\n");
+  IniFile ini(path);
+  EXPECT_EQ(ini.Read("登录配置", "登录态"), "1");
+  ASSERT_TRUE(ini.Write("登录配置", "登录态", "0").ok());
+  EXPECT_EQ(ini.Read("登录配置", "登录态"), "0");
+}
+
+TEST(IniFile, LegacyGbkFileIsReadAsGbk) {
+  TempHome home;
+  const auto path = home.path() / "Set save.ini";
+  // [网址配置] 主页=新浪 written by the Windows version in GBK.
+  WriteFileBytes(path, "[\xCD\xF8\xD6\xB7\xC5\xE4\xD6\xC3]\r\n\xD6\xF7\xD2\xB3=\xD0\xC2\xC0\xCB\r\n");
+  IniFile ini(path);
+  EXPECT_EQ(ini.Read("网址配置", "主页"), "新浪");
+}
+
+TEST(IniFile, ValueWithLineBreakStaysOneKey) {
+  TempHome home;
+  IniFile ini(home.path() / "x.ini");
+  ASSERT_TRUE(ini.Write("s", "k", "a\r\nevil=1").ok());
+  EXPECT_EQ(ini.Read("s", "evil"), "");
+  EXPECT_EQ(ini.Read("s", "k"), "a  evil=1");
+}
+
+TEST(IniFile, UnwritableFolderReportsAnError) {
+  TempHome home;
+  WriteFileBytes(home.path() / "file", "x");
+  IniFile ini(home.path() / "file" / "x.ini");
+  const Status status = ini.Write("s", "k", "v");
+  EXPECT_FALSE(status.ok());
+  EXPECT_EQ(status.error().kind, ErrorKind::kIo);
+}
+
+TEST(AppSettings, FilesLieInNuveHomeAndLoginIniIsOwnerOnly) {
+  TempHome home;
+  const AppSettings settings(Config::FromEnvironment());
+  EXPECT_EQ(settings.HomePage(), "");
+  ASSERT_TRUE(settings.SetHomePage("www.home.test").ok());
+  ASSERT_TRUE(settings.SetLoginState("1").ok());
+  EXPECT_EQ(settings.HomePage(), "www.home.test");
+  EXPECT_EQ(settings.LoginState(), "1");
+  EXPECT_NE(ReadFileBytes(home.path() / "Set save.ini").find("主页"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(stat((home.path() / "login.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+}  // namespace
+}  // namespace nuve::core
