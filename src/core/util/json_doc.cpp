@@ -19,6 +19,11 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
+// Spare buffer storage up to this size is kept between loads whatever is
+// loaded next; larger storage only while the text loaded is within a quarter
+// of it.
+constexpr std::size_t kSpareStorageKept = 16u << 20;
+
 // Length of the blank at `i` for compacting and trimming: the whitespace
 // class of the reader (space, tab, line feed, vertical tab, form feed,
 // carriage return) and the ideographic space U+3000 (three bytes in UTF-8).
@@ -179,6 +184,15 @@ bool DecodeStringLiteral(std::string_view raw, std::string& out) {
   return false;
 }
 
+// Bytes at which compacting stops copying: the quote and the first bytes of
+// blanks.
+constexpr std::array<bool, 256> MakeCompactStop() {
+  std::array<bool, 256> table{};
+  for (unsigned char c : std::string_view("\" \t\n\v\f\r\xE3")) table[c] = true;
+  return table;
+}
+constexpr std::array<bool, 256> kCompactStop = MakeCompactStop();
+
 // Builds the compacted text and, when `masked` is given, the masked copy in
 // the same pass. Strings run from an unescaped quote to the next unescaped
 // quote (a backslash takes the byte after it along); an unclosed string runs
@@ -195,15 +209,20 @@ void CompactInto(std::string_view text, std::string& plain, std::string* masked)
   const std::size_t n = text.size();
   std::size_t i = 0;
   while (i < n) {
-    char c = text[i];
-    if (c == '"') {
+    // Copy a run of ordinary bytes in one go.
+    std::size_t run = i;
+    while (run < n && !kCompactStop[static_cast<unsigned char>(text[run])]) ++run;
+    if (run > i) {
+      plain.append(text.substr(i, run - i));
+      if (masked) masked->append(text.substr(i, run - i));
+      i = run;
+      continue;
+    }
+    if (text[i] == '"') {
       // A string literal: copy it whole, blanking its contents in the mask.
       std::size_t j = i + 1;
-      while (j < n && text[j] != '"') {
-        if (text[j] == '\\') ++j;
-        ++j;
-      }
-      std::size_t contents_end = j < n ? j : n;
+      while (j < n && text[j] != '"') j += text[j] == '\\' ? 2 : 1;
+      std::size_t contents_end = std::min(j, n);
       std::size_t stop = j < n ? j + 1 : n;
       plain.append(text.substr(i, stop - i));
       if (masked) {
@@ -214,27 +233,27 @@ void CompactInto(std::string_view text, std::string& plain, std::string* masked)
       i = stop;
       continue;
     }
-    if (BlankLength(text, i) != 0) {
-      std::size_t j = i;
-      while (j < n) {
-        std::size_t len = BlankLength(text, j);
-        if (len == 0) break;
-        j += len;
-      }
-      char before = plain.empty() ? '\0' : plain.back();
-      char after = j < n ? text[j] : '\0';
-      bool drop = before == ']' || before == '}' || before == '"' || after == '[' ||
-                  after == '{' || after == '"';
-      if (!drop) {
-        plain.append(text.substr(i, j - i));
-        if (masked) masked->append(text.substr(i, j - i));
-      }
-      i = j;
+    std::size_t j = i;
+    while (j < n) {
+      std::size_t len = BlankLength(text, j);
+      if (len == 0) break;
+      j += len;
+    }
+    if (j == i) {  // an 0xE3 lead byte that starts no ideographic space
+      plain.push_back(text[i]);
+      if (masked) masked->push_back(text[i]);
+      ++i;
       continue;
     }
-    plain.push_back(c);
-    if (masked) masked->push_back(c);
-    ++i;
+    char before = plain.empty() ? '\0' : plain.back();
+    char after = j < n ? text[j] : '\0';
+    bool drop = before == ']' || before == '}' || before == '"' || after == '[' ||
+                after == '{' || after == '"';
+    if (!drop) {
+      plain.append(text.substr(i, j - i));
+      if (masked) masked->append(text.substr(i, j - i));
+    }
+    i = j;
   }
 }
 
@@ -617,12 +636,16 @@ std::vector<std::string> JsonDoc::PathSegments() const {
 }
 
 void JsonDoc::LoadUnlocked(std::string_view text) {
-  // Build into fresh buffers first: `text` may point into the old ones.
-  std::string plain;
-  std::string masked;
-  CompactInto(text, plain, &masked);
-  plain_ = std::move(plain);
-  masked_ = std::move(masked);
+  // Build into the spare buffers first, as `text` may point into the loaded
+  // ones, then swap. Keeping the spares' storage saves fresh pages (and their
+  // faults) on every load of a large reply; storage far larger than what is
+  // needed now is let go.
+  const std::size_t keep = std::max<std::size_t>(4 * text.size(), kSpareStorageKept);
+  if (spare_plain_.capacity() > keep) std::string().swap(spare_plain_);
+  if (spare_masked_.capacity() > keep) std::string().swap(spare_masked_);
+  CompactInto(text, spare_plain_, &spare_masked_);
+  plain_.swap(spare_plain_);
+  masked_.swap(spare_masked_);
 }
 
 bool JsonDoc::NextMember(std::size_t& at, std::string* name, Span& value) const {

@@ -148,6 +148,8 @@ class JsonDoc {
   mutable std::recursive_mutex mutex_;
   std::string plain_;
   std::string masked_;
+  std::string spare_plain_;  // storage reused by the next load
+  std::string spare_masked_;
   std::vector<std::string> segments_;
   std::size_t depth_ = 1;
   std::string result_;
