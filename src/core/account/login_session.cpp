@@ -23,9 +23,10 @@ void LoginSession::StartKeepAlive(Renewal renew) {
   StopKeepAlive();
   std::lock_guard lock(thread_mutex_);
   running_ = true;
-  thread_ = std::jthread([this, renew = std::move(renew)](std::stop_token stop) {
-    KeepAliveLoop(stop, renew);
-    running_ = false;
+  // The thread keeps its own copy of the callback: the callback may end the
+  // session (and the program may then destroy it) while it still runs.
+  thread_ = std::jthread([this, renew = std::move(renew), on_expired = on_expired_](std::stop_token stop) {
+    KeepAliveLoop(stop, renew, on_expired);
   });
 }
 
@@ -48,23 +49,26 @@ void LoginSession::StopKeepAlive() {
 
 bool LoginSession::KeepAliveRunning() const { return running_; }
 
-void LoginSession::KeepAliveLoop(std::stop_token stop, Renewal renew) {
+void LoginSession::KeepAliveLoop(std::stop_token stop, const Renewal& renew,
+                                 const ExpiredCallback& on_expired) {
   while (true) {
     {
       std::unique_lock lock(sleep_mutex_);
       // Returns early only for a stop request; there is nothing else to wait for.
-      if (sleep_cv_.wait_for(lock, stop, interval_, [] { return false; }) || stop.stop_requested()) {
-        return;
-      }
+      sleep_cv_.wait_for(lock, stop, interval_, [] { return false; });
     }
+    if (stop.stop_requested()) break;
     const bool renewed = renew ? renew(stop) : false;
-    if (stop.stop_requested()) return;  // a stopped renewal is no expired session
+    if (stop.stop_requested()) break;  // a stopped renewal is no expired session
     if (!renewed) {
       LogWarning("login-session", "the login could not be renewed; the session has expired");
-      if (on_expired_) on_expired_();
+      running_ = false;
+      // Nothing of the session is touched after this call.
+      if (on_expired) on_expired();
       return;
     }
   }
+  running_ = false;
 }
 
 }  // namespace nuve::core

@@ -47,7 +47,7 @@ class LoginSession {
   std::chrono::milliseconds KeepAliveInterval() const { return interval_; }
 
  private:
-  void KeepAliveLoop(std::stop_token stop, Renewal renew);
+  void KeepAliveLoop(std::stop_token stop, const Renewal& renew, const ExpiredCallback& on_expired);
 
   const std::chrono::milliseconds interval_;
   const ExpiredCallback on_expired_;

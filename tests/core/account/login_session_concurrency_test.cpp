@@ -1,0 +1,83 @@
+// Login replacing the token and restarting the keep-alive while the
+// keep-alive thread reads the token and renews. Run under ThreadSanitizer.
+// The first tests renew with the test's own code, so every access TSan
+// watches is the session's; the last one goes through the real client and
+// the fake service.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "core/account/account_client.h"
+#include "core/account/login_session.h"
+#include "support/fake_account_service.h"
+#include "test_event_pump.h"
+
+namespace nuve::core {
+namespace {
+
+using std::chrono::milliseconds;
+
+TEST(LoginSessionConcurrencyTest, LoginRacesTheKeepAlive) {
+  std::atomic<int> expired{0};
+  LoginSession session(milliseconds(1), [&] { ++expired; });
+  std::atomic<int> renewals{0};
+  std::atomic<bool> torn{false};
+  auto renew = [&](std::stop_token) {
+    const std::string token = session.Token();
+    // Every token written is "tok-" followed by one repeated digit.
+    if (!token.empty() && (token.rfind("tok-", 0) != 0 || token.find_first_not_of(token.back(), 4) != std::string::npos)) {
+      torn = true;
+    }
+    ++renewals;
+    return true;
+  };
+  for (int round = 0; round < 200; ++round) {
+    // What Login does: store the token, then restart the keep-alive.
+    session.SetToken("tok-" + std::string(64, static_cast<char>('0' + round % 10)));
+    if (round % 4 == 0) session.StartKeepAlive(renew);
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    if (round % 25 == 0) session.StopKeepAlive();
+  }
+  session.StopKeepAlive();
+  EXPECT_FALSE(torn);
+  EXPECT_GT(renewals, 0);
+  EXPECT_EQ(expired, 0);
+}
+
+TEST(LoginSessionConcurrencyTest, StopFromTwoThreadsWhileTheRenewalFails) {
+  for (int round = 0; round < 50; ++round) {
+    std::atomic<int> expired{0};
+    LoginSession session(milliseconds(1), [&] { ++expired; });
+    session.StartKeepAlive([&](std::stop_token) { return round % 2 == 0; });
+    std::thread other([&] { session.StopKeepAlive(); });
+    session.StopKeepAlive();
+    other.join();
+    EXPECT_FALSE(session.KeepAliveRunning());
+    EXPECT_LE(expired, 1);
+  }
+}
+
+TEST(LoginSessionConcurrencyTest, ClientLoginsRaceTheirOwnKeepAlive) {
+  test::FakeAccountService service;
+  service.AddAccount("alice", "pw");
+  test::TestEventPump pump;
+  std::atomic<int> expired{0};
+  LoginSession session(milliseconds(2), [&] { ++expired; });
+  AccountClient login_client(session, service.host(), pump);
+  AccountClient other_client(session, service.host(), pump);
+  for (int round = 0; round < 20; ++round) {
+    ASSERT_TRUE(login_client.Login("alice", "pw").IsSuccess());
+    other_client.GetInfo();  // reads the token the keep-alive reads too
+  }
+  EXPECT_TRUE(service.WaitForRequests("/api/comm/keep.e", 1, milliseconds(5000)));
+  other_client.StopKeepAlive();
+  EXPECT_EQ(expired, 0);
+  EXPECT_EQ(session.Token(), service.TokenOf("alice"));
+}
+
+}  // namespace
+}  // namespace nuve::core
