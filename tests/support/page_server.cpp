@@ -1,0 +1,83 @@
+#include "support/page_server.h"
+
+#include <chrono>
+
+namespace nuve::test {
+namespace {
+
+std::string Page(const std::string& title, const std::string& body = "") {
+  return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>" +
+         body + "</body></html>";
+}
+
+}  // namespace
+
+PageServer::PageServer() {
+  server_.set_keep_alive_max_count(1);  // lets stop() return promptly
+  server_.set_logger([this](const httplib::Request& req, const httplib::Response&) {
+    std::lock_guard lock(mutex_);
+    ++hits_[req.path];
+  });
+  auto html = [](httplib::Response& res, const std::string& text) { res.set_content(text, "text/html; charset=utf-8"); };
+  server_.Get(R"(/title/(.*))", [html](const httplib::Request& req, httplib::Response& res) {
+    html(res, Page(req.matches[1].str(), "<p>" + req.matches[1].str() + "</p>"));
+  });
+  server_.Get(R"(/late-title/(.*))", [html](const httplib::Request& req, httplib::Response& res) {
+    html(res, Page("early", "<script>setTimeout(function(){document.title='" + req.matches[1].str() +
+                                "';}, 500);</script>"));
+  });
+  server_.Get("/blank-link", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("links", "<a id=\"l\" href=\"/title/child\" target=\"_blank\">child</a>"));
+  });
+  server_.Get("/popup", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("opener", "<button id=\"b\" onclick=\"window.open('/title/popup')\">open</button>"));
+  });
+  server_.Get("/slow", [this, html](const httplib::Request&, httplib::Response& res) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(slow_ms_.load()));
+    html(res, Page("slow"));
+  });
+  port_ = server_.bind_to_any_port("127.0.0.1");
+  thread_ = std::thread([this] { server_.listen_after_bind(); });
+}
+
+PageServer::~PageServer() {
+  server_.stop();
+  thread_.join();
+}
+
+std::string PageServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+int PageServer::Hits(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  const auto it = hits_.find(path);
+  return it == hits_.end() ? 0 : it->second;
+}
+
+CountingProxy::CountingProxy() {
+  server_.set_keep_alive_max_count(1);
+  server_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    {
+      std::lock_guard lock(mutex_);
+      last_target_ = req.target;
+    }
+    ++requests_;
+    res.set_content(Page("via proxy"), "text/html; charset=utf-8");
+    return httplib::Server::HandlerResponse::Handled;
+  });
+  port_ = server_.bind_to_any_port("127.0.0.1");
+  thread_ = std::thread([this] { server_.listen_after_bind(); });
+}
+
+CountingProxy::~CountingProxy() {
+  server_.stop();
+  thread_.join();
+}
+
+std::string CountingProxy::LastTarget() const {
+  std::lock_guard lock(mutex_);
+  return last_target_;
+}
+
+}  // namespace nuve::test

@@ -1,0 +1,64 @@
+#pragma once
+// Pages for the window tests, served on 127.0.0.1 at an ephemeral port:
+//   /title/<T>        a page titled T
+//   /late-title/<T>   a page that takes the title T half a second after loading
+//   /blank-link       a link with target="_blank" to /title/child (id "l")
+//   /popup            a button (id "b") whose click runs window.open("/title/popup")
+//   /slow             answers only after `slow_ms`
+// Every request is counted by path.
+
+#include <httplib.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace nuve::test {
+
+class PageServer {
+ public:
+  PageServer();
+  ~PageServer();
+  PageServer(const PageServer&) = delete;
+  PageServer& operator=(const PageServer&) = delete;
+
+  int port() const { return port_; }
+  // "http://127.0.0.1:<port>" + path.
+  std::string Url(const std::string& path) const;
+  int Hits(const std::string& path) const;
+  void set_slow_ms(int ms) { slow_ms_ = ms; }
+
+ private:
+  httplib::Server server_;
+  std::thread thread_;
+  int port_ = 0;
+  std::atomic<int> slow_ms_{3000};
+  mutable std::mutex mutex_;
+  std::map<std::string, int> hits_;
+};
+
+// An HTTP proxy stand-in: it answers every request itself with a page titled
+// "via proxy" and counts the requests (absolute-form targets included).
+class CountingProxy {
+ public:
+  CountingProxy();
+  ~CountingProxy();
+  CountingProxy(const CountingProxy&) = delete;
+  CountingProxy& operator=(const CountingProxy&) = delete;
+
+  int port() const { return port_; }
+  int Requests() const { return requests_; }
+  std::string LastTarget() const;
+
+ private:
+  httplib::Server server_;
+  std::thread thread_;
+  int port_ = 0;
+  std::atomic<int> requests_{0};
+  mutable std::mutex mutex_;
+  std::string last_target_;
+};
+
+}  // namespace nuve::test

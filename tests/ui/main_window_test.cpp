@@ -1,0 +1,232 @@
+// The main window with real web views against pages on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include "core/app/tab_caption.h"
+#include "core/settings/app_settings.h"
+#include "support/page_server.h"
+#include "window_test_support.h"
+
+namespace nuve::test {
+namespace {
+
+using core::TabCaption;
+
+TEST_F(MainWindowTest, AddressArgumentOpensInTheFirstTabAndTheTitleFollows) {
+  ui::MainWindow& window = Open(pages_->Url("/title/Alpha"));
+  ASSERT_TRUE(WaitForTitle("Alpha - NUVE浏览器M1")) << window.get_title();
+  EXPECT_EQ(window.tab_strip().BrowsingTabCount(), 1);
+  EXPECT_EQ(window.tab_strip().get_n_pages(), 2) << "one tab and the new-tab tab";
+  EXPECT_EQ(window.navigation_bar().Address(), pages_->Url("/title/Alpha"));
+  EXPECT_EQ(window.tab_strip().FirstTab().Uri(), pages_->Url("/title/Alpha"));
+  EXPECT_TRUE(RunUntil([&] { return window.tab_strip().get_tab_label(window.tab_strip().FirstTab().page())
+                                        ->get_tooltip_text().raw() == "Alpha\r\n" + pages_->Url("/title/Alpha"); }));
+  // With an address, the other start-up steps still run: the logout item's
+  // state is read (missing state: enabled).
+  EXPECT_TRUE(window.lookup_action("logout")->get_enabled());
+}
+
+TEST_F(MainWindowTest, WithoutAddressTheSavedHomePageOpensAndIsKept) {
+  const core::AppSettings settings(core::Config::FromEnvironment());
+  ASSERT_TRUE(settings.SetHomePage("127.0.0.1:" + std::to_string(pages_->port()) + "/title/Home").ok());
+  ASSERT_TRUE(settings.SetLoginState("0").ok());
+  ui::MainWindow& window = Open();
+  ASSERT_TRUE(WaitForTitle("Home - NUVE浏览器M1")) << window.get_title();
+  EXPECT_EQ(settings.HomePage(), "127.0.0.1:" + std::to_string(pages_->port()) + "/title/Home")
+      << "the home page survives a start";
+  EXPECT_FALSE(window.lookup_action("logout")->get_enabled()) << "logged out: the logout item is off";
+}
+
+TEST_F(MainWindowTest, WithoutAddressOrHomePagePortalAOpens) {
+  ui::MainWindow& window = Open();
+  ASSERT_TRUE(WaitForTitle("portal - NUVE浏览器M1")) << window.get_title();
+}
+
+TEST_F(MainWindowTest, NewTabTabOpensPortalABeforeItself) {
+  ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  ui::TabStrip& strip = window.tab_strip();
+  ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
+  strip.set_current_page(strip.get_n_pages() - 1);  // the user picks the new-tab tab
+  ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 2; }));
+  EXPECT_EQ(strip.CurrentIndex(), 1);
+  EXPECT_EQ(strip.get_n_pages(), 3);
+  ASSERT_TRUE(WaitForTitle("portal - NUVE浏览器M1"));
+  EXPECT_EQ(strip.TabAt(1).Title(), "portal");
+  // Ctrl+T's action opens the third tab the same way.
+  window.activate_action("win.new-tab");
+  ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 3; }));
+  EXPECT_EQ(strip.CurrentIndex(), 2);
+  EXPECT_TRUE(WaitForTabTitle(strip.TabAt(2), "portal"));
+  // The new-tab tab is still the last one and holds no page.
+  EXPECT_EQ(strip.get_tab_label_text(*strip.get_nth_page(3)).raw(), "新选项卡(Ctrl+T)");
+}
+
+TEST_F(MainWindowTest, ClosingKeepsTheFirstTabAndSelectsTheLeftNeighbour) {
+  ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  ui::TabStrip& strip = window.tab_strip();
+  strip.OpenTab(pages_->Url("/title/Two"));
+  strip.OpenTab(pages_->Url("/title/Three"));
+  ASSERT_TRUE(WaitForTitle("Three - NUVE浏览器M1"));
+  ASSERT_TRUE(WaitForTabTitle(strip.TabAt(1), "Two"));
+
+  strip.CloseCurrentTab();
+  EXPECT_EQ(strip.BrowsingTabCount(), 2);
+  EXPECT_EQ(strip.CurrentIndex(), 1);
+  EXPECT_EQ(window.get_title().raw(), "Two - NUVE浏览器M1");
+  EXPECT_EQ(window.navigation_bar().Address(), pages_->Url("/title/Two"));
+
+  // The close button on the current tab's header.
+  Gtk::Widget* header = strip.get_tab_label(strip.TabAt(1).page());
+  Gtk::Button* close = nullptr;
+  for (auto* child = header->get_first_child(); child; child = child->get_next_sibling()) {
+    if (child->get_name() == "图形按钮6") close = dynamic_cast<Gtk::Button*>(child);
+  }
+  ASSERT_NE(close, nullptr);
+  EXPECT_TRUE(close->get_visible());
+  close->activate();
+  ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 1; }));
+  EXPECT_EQ(strip.CurrentIndex(), 0);
+
+  strip.CloseCurrentTab();  // the first tab stays
+  EXPECT_EQ(strip.BrowsingTabCount(), 1);
+  EXPECT_EQ(strip.get_n_pages(), 2);
+}
+
+TEST_F(MainWindowTest, NavigationButtonsActOnTheCurrentTab) {
+  ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  ui::TabStrip& strip = window.tab_strip();
+  ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
+  ui::BrowserTab& second = strip.OpenTab(pages_->Url("/title/A"));
+  ASSERT_TRUE(WaitForTabTitle(second, "A"));
+  window.navigation_bar().SetAddress(pages_->Url("/title/B"));
+  window.navigation_bar().signal_go().emit();
+  ASSERT_TRUE(WaitForTabTitle(second, "B"));
+
+  window.navigation_bar().signal_back().emit();
+  ASSERT_TRUE(WaitForTabTitle(second, "A"));
+  EXPECT_EQ(strip.FirstTab().Title(), "One") << "the first tab's history is untouched";
+  window.navigation_bar().signal_forward().emit();
+  ASSERT_TRUE(WaitForTabTitle(second, "B"));
+
+  const int before = pages_->Hits("/title/B");
+  window.navigation_bar().signal_refresh().emit();
+  ASSERT_TRUE(RunUntil([&] { return pages_->Hits("/title/B") > before; }));
+  EXPECT_EQ(pages_->Hits("/title/One"), 1);
+
+  // Stop ends a slow load in the current tab.
+  pages_->set_slow_ms(3000);
+  second.Load(pages_->Url("/slow"));
+  ASSERT_TRUE(RunUntil([&] { return pages_->Hits("/slow") == 0 && webkit_web_view_is_loading(second.view()); }));
+  RunFor(300);
+  window.navigation_bar().signal_stop().emit();
+  EXPECT_TRUE(RunUntil([&] { return !webkit_web_view_is_loading(second.view()); }, 2000));
+}
+
+TEST_F(MainWindowTest, HomeLoadsTheHomePageIntoTheCurrentTab) {
+  ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  ui::TabStrip& strip = window.tab_strip();
+  ui::BrowserTab& second = strip.OpenTab(pages_->Url("/title/Two"));
+  ASSERT_TRUE(WaitForTabTitle(second, "Two"));
+  ASSERT_TRUE(WaitForTabTitle(strip.FirstTab(), "One")) << "a background tab loads too";
+  window.navigation_bar().signal_home().emit();
+  EXPECT_TRUE(WaitForTabTitle(second, "portal"));
+  EXPECT_EQ(strip.FirstTab().Title(), "One");
+}
+
+TEST_F(MainWindowTest, BlankTargetLinkAndWindowOpenOpenNewTabs) {
+  ui::MainWindow& window = Open(pages_->Url("/blank-link"));
+  ui::TabStrip& strip = window.tab_strip();
+  ASSERT_TRUE(WaitForTitle("links - NUVE浏览器M1"));
+  RunScript(strip.FirstTab().view(), "document.getElementById('l').click()");
+  ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 2; }));
+  EXPECT_EQ(strip.CurrentIndex(), 1);
+  ASSERT_TRUE(WaitForTitle("child - NUVE浏览器M1")) << window.get_title();
+  EXPECT_EQ(strip.TabAt(1).Uri(), pages_->Url("/title/child"));
+  EXPECT_EQ(window.navigation_bar().Address(), pages_->Url("/title/child"));
+
+  ui::BrowserTab& opener = strip.OpenTab(pages_->Url("/popup"));
+  ASSERT_TRUE(WaitForTabTitle(opener, "opener"));
+  RunScript(opener.view(), "document.getElementById('b').click()");
+  ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 4; }));
+  EXPECT_EQ(strip.CurrentIndex(), 3) << "the new tab stands last before the new-tab tab";
+  EXPECT_TRUE(WaitForTitle("popup - NUVE浏览器M1")) << window.get_title();
+}
+
+TEST_F(MainWindowTest, BackgroundTabKeepsItsOwnCaption) {
+  ui::MainWindow& window = Open(pages_->Url("/late-title/Later"));
+  ui::TabStrip& strip = window.tab_strip();
+  ui::BrowserTab& first = strip.FirstTab();
+  ASSERT_TRUE(WaitForTabTitle(first, "early"));
+  ui::BrowserTab& second = strip.OpenTab(pages_->Url("/title/Front"));
+  ASSERT_TRUE(WaitForTitle("Front - NUVE浏览器M1"));
+  ASSERT_TRUE(WaitForTabTitle(first, "Later"));
+  RunFor(100);
+  
+  auto caption_of = [&](ui::BrowserTab& tab) {
+    for (auto* child = tab.header().get_first_child(); child; child = child->get_next_sibling()) {
+      if (auto* label = dynamic_cast<Gtk::Label*>(child)) return std::string(label->get_text());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(caption_of(first), TabCaption("Later"));
+  EXPECT_EQ(caption_of(second), TabCaption("Front"));
+  EXPECT_EQ(window.get_title().raw(), "Front - NUVE浏览器M1") << "only the current tab titles the window";
+  EXPECT_EQ(window.navigation_bar().Address(), pages_->Url("/title/Front"));
+}
+
+TEST_F(MainWindowTest, ProxyStartSendsPagesThroughTheProxy) {
+  CountingProxy proxy;
+  core::StartRequest start;
+  start.proxy_host = "127.0.0.1";
+  start.proxy_port = std::to_string(proxy.port());
+  start.address = "http://nuve-test.invalid/page";
+  ui::MainWindow& window = Open(start);
+  ASSERT_TRUE(WaitForTitle("via proxy - 127.0.0.1 - NUVE浏览器M1")) << window.get_title();
+  EXPECT_GE(proxy.Requests(), 1);
+  EXPECT_EQ(context_->proxy_list(), "ftp= 127.0.0.1:" + start.proxy_port + ";http= 127.0.0.1:" +
+                                        start.proxy_port + ";https= 127.0.0.1:" + start.proxy_port +
+                                        ";socks= 127.0.0.1:" + start.proxy_port);
+}
+
+TEST_F(MainWindowTest, FailedAndHangingPagesShowAnErrorPageAndTheWindowGoesOn) {
+  SetEnv("NUVE_PAGE_TIMEOUT_MS", "800");
+  pages_->set_slow_ms(5000);
+  ui::MainWindow& window = Open(pages_->Url("/slow"));
+  ui::TabStrip& strip = window.tab_strip();
+  ASSERT_TRUE(WaitForTabTitle(strip.FirstTab(), "无法显示此网页", 4000)) << strip.FirstTab().Title();
+
+  // A refused connection: WebKit's own error page, and the tab stays usable.
+  ui::BrowserTab& tab = strip.OpenTab("http://127.0.0.1:1/");
+  ASSERT_TRUE(RunUntil([&] { return !webkit_web_view_is_loading(tab.view()); }));
+  tab.Load(pages_->Url("/title/Recovered"));
+  EXPECT_TRUE(WaitForTabTitle(tab, "Recovered"));
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowWritesTheLoggedOutState) {
+  const core::AppSettings settings(core::Config::FromEnvironment());
+  ASSERT_TRUE(settings.SetLoginState("1").ok());
+  Open(pages_->Url("/title/One"));
+  EXPECT_TRUE(window_->lookup_action("logout")->get_enabled());
+  window_.reset();
+  EXPECT_EQ(settings.LoginState(), "0");
+}
+
+TEST_F(MainWindowTest, NewerPublishedVersionIsReported) {
+  httplib::Server source;
+  source.Get("/fcg-bin/cgi_get_portrait.fcg", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("cb({\"77\":[\"12345678\"beta M1.4.00\"]})", "text/plain");
+  });
+  const int port = source.bind_to_any_port("127.0.0.1");
+  std::thread thread([&] { source.listen_after_bind(); });
+  SetEnv("NUVE_VERSION_SOURCE", "http://127.0.0.1:" + std::to_string(port));
+  SetEnv("NUVE_VERSION_KEY", "77");
+  ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  std::string reported;
+  window.signal_newer_version().connect([&](const std::string& label) { reported = label; });
+  EXPECT_TRUE(RunUntil([&] { return !reported.empty(); }, 10000));
+  EXPECT_EQ(reported, "beta M1.4.00");
+  source.stop();
+  thread.join();
+}
+
+}  // namespace
+}  // namespace nuve::test

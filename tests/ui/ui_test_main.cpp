@@ -1,0 +1,12 @@
+// Window tests run real windows and web views; they need a display (the test
+// script starts Xvfb when none is set). One application is registered for the
+// whole process so that GTK and gtkmm are initialised.
+#include <gtest/gtest.h>
+#include <gtkmm.h>
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  auto app = Gtk::Application::create("org.nuve.WindowTests", Gio::Application::Flags::NON_UNIQUE);
+  app->register_application();
+  return RUN_ALL_TESTS();
+}

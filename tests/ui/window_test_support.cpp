@@ -1,0 +1,82 @@
+#include "window_test_support.h"
+
+#include <chrono>
+#include <cstdlib>
+
+namespace nuve::test {
+
+bool RunUntil(const std::function<bool()>& done, int ms) {
+  auto context = Glib::MainContext::get_default();
+  // A steady tick guarantees wake-ups: iteration(true) blocks until a source fires.
+  auto tick = Glib::signal_timeout().connect([] { return true; }, 20);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  bool ok = done();
+  while (!ok && std::chrono::steady_clock::now() < end) {
+    context->iteration(true);
+    ok = done();
+  }
+  tick.disconnect();
+  return ok;
+}
+
+void RunFor(int ms) {
+  RunUntil([] { return false; }, ms);
+}
+
+void RunScript(WebKitWebView* view, const std::string& script) {
+  bool finished = false;
+  webkit_web_view_evaluate_javascript(
+      view, script.c_str(), -1, nullptr, nullptr, nullptr,
+      +[](GObject* object, GAsyncResult* result, gpointer data) {
+        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(object), result, nullptr);
+        if (value != nullptr) g_object_unref(value);
+        *static_cast<bool*>(data) = true;
+      },
+      &finished);
+  RunUntil([&] { return finished; }, 10000);
+}
+
+void MainWindowTest::SetUp() {
+  home_ = std::make_unique<TempHome>();
+  pages_ = std::make_unique<PageServer>();
+  SetEnv("NUVE_VERSION_SOURCE", "http://127.0.0.1:9");
+  SetEnv("NUVE_SERVICE_HOST", "127.0.0.1:9");
+  SetEnv("NUVE_PORTAL_A", "127.0.0.1:" + std::to_string(pages_->port()) + "/title/portal");
+}
+
+void MainWindowTest::TearDown() {
+  window_.reset();
+  context_.reset();
+  RunFor(50);
+  for (const auto& name : set_env_) unsetenv(name.c_str());
+  pages_.reset();
+  home_.reset();
+}
+
+void MainWindowTest::SetEnv(const char* name, const std::string& value) {
+  setenv(name, value.c_str(), 1);
+  set_env_.emplace_back(name);
+}
+
+ui::MainWindow& MainWindowTest::Open(const core::StartRequest& start) {
+  context_ = std::make_unique<ui::AppContext>(core::Config::FromEnvironment(), ui_host_);
+  window_ = std::make_unique<ui::MainWindow>(*context_, start);
+  window_->present();
+  return *window_;
+}
+
+ui::MainWindow& MainWindowTest::Open(const std::string& address) {
+  core::StartRequest start;
+  start.address = address;
+  return Open(start);
+}
+
+bool MainWindowTest::WaitForTitle(const std::string& window_title, int ms) {
+  return RunUntil([&] { return std::string(window_->get_title()) == window_title; }, ms);
+}
+
+bool MainWindowTest::WaitForTabTitle(ui::BrowserTab& tab, const std::string& title, int ms) {
+  return RunUntil([&] { return tab.Title() == title; }, ms);
+}
+
+}  // namespace nuve::test

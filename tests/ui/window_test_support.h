@@ -1,0 +1,73 @@
+#pragma once
+// Shared pieces of the window tests: a UiHost that records message boxes,
+// a main-loop driver, and a fixture that builds a main window in a fresh
+// NUVE_HOME with every preset address pointing at the local page server.
+
+#include <gtest/gtest.h>
+#include <gtkmm.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app/command_line.h"
+#include "support/page_server.h"
+#include "support/temp_home.h"
+#include "ui/app/app_context.h"
+#include "ui/app/ui_host.h"
+#include "ui/main/main_window.h"
+
+namespace nuve::test {
+
+class RecordingUiHost : public ui::UiHost {
+ public:
+  void Info(Gtk::Window*, std::string_view text) override { messages.emplace_back(text); }
+  void Error(Gtk::Window*, std::string_view text, std::function<void()> on_closed) override {
+    messages.emplace_back(text);
+    if (on_closed) on_closed();
+  }
+  void Confirm(Gtk::Window*, std::string_view text, std::function<void(bool)> on_answer) override {
+    messages.emplace_back(text);
+    if (on_answer) on_answer(true);
+  }
+  void ShowModal(std::unique_ptr<Gtk::Window> window, Gtk::Window*, std::function<void()> on_closed) override {
+    modals.push_back(std::move(window));
+    if (on_closed) closers.push_back(std::move(on_closed));
+  }
+
+  std::vector<std::string> messages;
+  std::vector<std::unique_ptr<Gtk::Window>> modals;
+  std::vector<std::function<void()>> closers;
+};
+
+// Runs the default main context until `done` holds or `ms` pass.
+bool RunUntil(const std::function<bool()>& done, int ms = 15000);
+// Runs the main context for `ms` milliseconds.
+void RunFor(int ms);
+// Runs a script in a tab's page and waits for it to finish.
+void RunScript(WebKitWebView* view, const std::string& script);
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Sets environment for the window (call before Open). The fixture already
+  // points the version source, the account service and portal A at 127.0.0.1.
+  void SetEnv(const char* name, const std::string& value);
+  ui::MainWindow& Open(const core::StartRequest& start = {});
+  ui::MainWindow& Open(const std::string& address);
+
+  bool WaitForTitle(const std::string& window_title, int ms = 15000);
+  bool WaitForTabTitle(ui::BrowserTab& tab, const std::string& title, int ms = 15000);
+
+  std::unique_ptr<TempHome> home_;
+  std::unique_ptr<PageServer> pages_;
+  RecordingUiHost ui_host_;
+  std::unique_ptr<ui::AppContext> context_;
+  std::unique_ptr<ui::MainWindow> window_;
+  std::vector<std::string> set_env_;
+};
+
+}  // namespace nuve::test
