@@ -138,7 +138,7 @@ unset http_proxy https_proxy ftp_proxy all_proxy no_proxy \
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/nuve-startup-bench.XXXXXX") || die "mktemp failed"
 RUN_TAG="nuvebench$$x$RANDOM$RANDOM"
-SERVER_PID="" XVFB_PID="" DBUS_PID=""
+SERVER_PID="" XVFB_PID="" DBUS_PID="" WATCH_PID="" WCMD="" WREP=""
 LAUNCH_SEQ=0
 LIVE_ROOTS=()      # browser processes started and not yet cleaned up
 LIVE_TAGS=()       # their launch tags (inherited by all their descendants)
@@ -150,7 +150,8 @@ mkfifo "$WORK/tick" || die "mkfifo failed"
 exec {TICK_FD}<>"$WORK/tick"
 nap() { read -r -t "$1" -u "$TICK_FD" _ || true; }
 
-now_us() { local t=$EPOCHREALTIME; echo "${t//[!0-9]/}"; }
+# stamp VAR: microseconds since the epoch into VAR, without starting a process
+stamp() { local _st=$EPOCHREALTIME; printf -v "$1" '%s' "${_st//[!0-9]/}"; }
 calc() { LC_ALL=C awk "BEGIN { $1 }"; }
 fmt_s() { calc "printf \"%.3f\", $1 / 1000000"; }
 
@@ -231,11 +232,15 @@ cleanup() {
     for t in "${LIVE_TAGS[@]}"; do tagargs+=("tag:$t"); done
     kill_browsers "${LIVE_ROOTS[@]}" "${tagargs[@]}" >/dev/null
     forget_browsers
+    if [[ -n $WATCH_PID ]]; then
+        { echo quit >&"$WCMD"; } 2>/dev/null
+        exec {WCMD}>&- {WREP}>&-
+    fi
     [[ -n $SERVER_PID ]] && kill -TERM "$SERVER_PID" 2>/dev/null
     [[ -n $DBUS_PID ]] && kill -TERM "$DBUS_PID" 2>/dev/null
     local p i
     for (( i = 0; i < 30; i++ )); do
-        alive "$SERVER_PID" || alive "$DBUS_PID" || break
+        alive "$SERVER_PID" || alive "$DBUS_PID" || alive "$WATCH_PID" || break
         nap 0.1
     done
     # Whatever the session bus started on our behalf (accessibility bus and
@@ -246,6 +251,7 @@ cleanup() {
     done
     [[ -n $SERVER_PID ]] && { kill -KILL "$SERVER_PID" 2>/dev/null; wait "$SERVER_PID" 2>/dev/null; }
     [[ -n $DBUS_PID ]] && { kill -KILL "$DBUS_PID" 2>/dev/null; wait "$DBUS_PID" 2>/dev/null; }
+    [[ -n $WATCH_PID ]] && { kill -KILL "$WATCH_PID" 2>/dev/null; wait "$WATCH_PID" 2>/dev/null; }
     if [[ -n $XVFB_PID ]]; then
         kill -TERM "$XVFB_PID" 2>/dev/null
         for (( i = 0; i < 30; i++ )); do alive "$XVFB_PID" || break; nap 0.1; done
@@ -275,7 +281,7 @@ trap 'exit 129' HUP
 export NUVE_BENCH_TAG=$RUN_TAG
 
 "$PYTHON" "$HERE/serve.py" --title "$PAGE_TITLE" --ready "$WORK/server.ready" \
-    --log "$WORK/requests.log" --parent $$ >"$WORK/server.log" 2>&1 &
+    --log "$WORK/requests.log" --parent $$ >"$WORK/server.log" 2>&1 {TICK_FD}>&- &
 SERVER_PID=$!
 for (( i = 0; i < 100; i++ )); do
     [[ -s $WORK/server.ready ]] && break
@@ -301,7 +307,7 @@ COOKIE=$(od -An -tx1 -N16 /dev/urandom | tr -d ' \n')
 xauth -q -f "$XAUTH_FILE" add ":0" . "$COOKIE" || die "xauth failed"
 exec {XFD}>"$WORK/xvfb.display"
 Xvfb -displayfd "$XFD" -auth "$XAUTH_FILE" -nolisten tcp -noreset \
-    -screen 0 1280x1024x24 >"$WORK/xvfb.log" 2>&1 &
+    -screen 0 1280x1024x24 >"$WORK/xvfb.log" 2>&1 {TICK_FD}>&- &
 XVFB_PID=$!
 exec {XFD}>&-
 XNUM=""
@@ -319,7 +325,7 @@ xdotool getdisplaygeometry >/dev/null 2>&1 || die "cannot talk to Xvfb on $DISPL
 mkdir -m 700 "$WORK/runtime" || die "mkdir failed"
 export XDG_RUNTIME_DIR="$WORK/runtime"
 dbus-daemon --session --nofork --address="unix:path=$WORK/bus" --print-address=1 \
-    >"$WORK/dbus.address" 2>"$WORK/dbus.log" &
+    >"$WORK/dbus.address" 2>"$WORK/dbus.log" {TICK_FD}>&- &
 DBUS_PID=$!
 for (( i = 0; i < 100; i++ )); do
     [[ -s $WORK/dbus.address ]] && break
@@ -329,6 +335,17 @@ done
 [[ -s $WORK/dbus.address ]] || die "dbus-daemon did not start: $(cat "$WORK/dbus.log")"
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/dbus.address")
 export DBUS_SESSION_BUS_ADDRESS
+
+# The title watcher stays connected to the X server and reports title changes
+# as X events arrive; see titlewatch.py.
+mkfifo "$WORK/watch.in" "$WORK/watch.out" || die "mkfifo failed"
+"$PYTHON" "$HERE/titlewatch.py" --title "$PAGE_TITLE" <"$WORK/watch.in" >"$WORK/watch.out" \
+    2>"$WORK/watch.log" {TICK_FD}>&- &
+WATCH_PID=$!
+exec {WCMD}<>"$WORK/watch.in" {WREP}<>"$WORK/watch.out"
+reply=""
+read -r -t 15 -u "$WREP" reply || true
+[[ $reply == ready ]] || die "title watcher did not start: $(cat "$WORK/watch.log")"
 
 # ------------------------------------------------------------ browsers ----
 
@@ -361,8 +378,8 @@ browser_env() {
     fi
 }
 
-# launch BROWSER LOGNAME: starts one browser on the page; sets LAUNCH_PID and
-# LAUNCH_TAG. The caller takes the start time just before.
+# launch BROWSER LOGNAME: starts one browser on the page; sets LAUNCH_PID,
+# LAUNCH_TAG and LAUNCH_T0 (the time just before the process was forked).
 launch() {
     local b=$1 log="$WORK/logs/$2.log" bin kv
     local -a envs
@@ -370,7 +387,9 @@ launch() {
     LAUNCH_SEQ=$((LAUNCH_SEQ + 1))
     LAUNCH_TAG="$RUN_TAG-$LAUNCH_SEQ"
     [[ $b == nuve ]] && bin=$NUVE_BIN || bin=$SURF_BIN
+    stamp LAUNCH_T0
     (
+        exec {TICK_FD}>&- {WCMD}>&- {WREP}>&-
         # shellcheck disable=SC2163  # each entry is NAME=VALUE
         for kv in "${envs[@]}"; do export "$kv"; done
         [[ $b == nuve ]] || unset GSK_RENDERER
@@ -397,20 +416,23 @@ end_all_browsers() {
 # title. Returns 0 (FOUND_US and FOUND_WID set), 1 on time-out, 2 when the
 # browser exited first.
 wait_title() {
-    local pid=$1 deadline=$2 wids
-    FOUND_US="" FOUND_WID=""
-    while :; do
-        wids=$(xdotool search --all --pid "$pid" --name "$PAGE_TITLE" 2>/dev/null)
-        if [[ -n $wids ]]; then
-            FOUND_US=$(now_us)
-            FOUND_WID=${wids%%$'\n'*}
-            return 0
-        fi
+    local pid=$1 deadline=$2 reply="" word wid t
+    FOUND_US="" FOUND_WID="" FOUND_TITLE=""
+    echo "watch $pid $deadline" >&"$WCMD"
+    if ! read -r -t $(( TIMEOUT + 15 )) -u "$WREP" reply; then
         alive "$XVFB_PID" || die "Xvfb died"
-        alive "$pid" || return 2
-        (( $(now_us) >= deadline )) && return 1
-        nap 0.02
-    done
+        die "the title watcher stopped answering: $(tail -3 "$WORK/watch.log")"
+    fi
+    read -r word wid t FOUND_TITLE <<<"$reply"
+    case $word in
+        found)
+            [[ $wid =~ ^0x[0-9a-f]+$ && $t =~ ^[0-9]+$ ]] || die "title watcher said '$reply'"
+            FOUND_WID=$(( wid )) FOUND_US=$t
+            return 0 ;;
+        timeout) return 1 ;;
+        exited) return 2 ;;
+        *) die "title watcher said '$reply'" ;;
+    esac
 }
 
 describe_failure() {
@@ -425,12 +447,15 @@ describe_failure() {
 # time in microseconds to TIMES_<browser> when it succeeded.
 time_start() {
     local b=$1 label=$2 t0 rc
-    t0=$(now_us)
     launch "$b" "$label-$b"
+    t0=$LAUNCH_T0
     wait_title "$LAUNCH_PID" $(( t0 + TIMEOUT * 1000000 )); rc=$?
     if (( rc == 0 )); then
         LAST_US=$(( FOUND_US - t0 ))
         printf '  %-8s %-5s %8s s\n' "$label" "$b" "$(fmt_s "$LAST_US")"
+        declare -n seen=TITLE_$b
+        [[ -n $seen ]] || seen=$FOUND_TITLE
+        unset -n seen
     else
         LAST_US=""
         printf '  %-8s %-5s %s (log: %s)\n' "$label" "$b" "$(describe_failure "$rc")" \
@@ -479,22 +504,56 @@ pss_report() {
     (( unread == 0 ))
 }
 
+# Libraries of the web engine that are large and shared: WebKit itself,
+# JavaScriptCore, ICU's data and LLVM (Mesa's software renderer).
+ENGINE_LIBS='/lib(webkit2?gtk|javascriptcoregtk)-[0-9.]+\.so|/libicudata\.so|/libLLVM'
+
+# outside_sharers: how many live processes not started by this benchmark map
+# the engine's libraries. PSS splits a shared page among all processes that
+# map it, so such processes lower the figures.
+outside_sharers() {
+    local f p n=0
+    local -A ours=()
+    for p in $(tagged_pids "NUVE_BENCH_TAG=$RUN_TAG"); do ours[$p]=1; done
+    while IFS= read -r f; do
+        p=${f#/proc/}; p=${p%/maps}
+        [[ -n ${ours[$p]:-} || $p == "$$" ]] && continue
+        alive "$p" && n=$((n + 1))
+    done < <(grep -lE -- "$ENGINE_LIBS" /proc/[0-9]*/maps 2>/dev/null)
+    echo "$n"
+}
+
 mib() { calc "printf \"%.1f\", $1 / 1024"; }
 
 # wait_hits N DEADLINE_US: until the server has served the page N times.
 wait_hits() {
+    local now
     while (( $(page_hits) < $1 )); do
-        (( $(now_us) >= $2 )) && return 1
+        stamp now
+        (( now >= $2 )) && return 1
         alive "$XVFB_PID" || die "Xvfb died"
         nap 0.05
     done
 }
 
+# click_into WINDOW: a click in the lower middle of the window (the page), so
+# that the window has the keyboard focus; there is no window manager to give it.
 click_into() {
     local X Y WIDTH HEIGHT
     eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=[0-9-]+$')"
     [[ -n ${WIDTH:-} && -n ${HEIGHT:-} ]] || return 1
     xdotool mousemove $(( ${X:-0} + WIDTH / 2 )) $(( ${Y:-0} + HEIGHT * 3 / 4 )) click 1 2>/dev/null
+}
+
+note_sharers() {
+    local n
+    n=$(outside_sharers)
+    if (( n > 0 )); then
+        echo "        note: $n processes outside this benchmark map the engine's libraries (WebKit,"
+        echo "        JavaScriptCore, ICU, LLVM); PSS splits those pages with them, so this may read"
+        echo "        lower than on a quiet machine"
+        SHARED_NOTE=1
+    fi
 }
 
 # memory BROWSER: one session; reads PSS with 1 tab, then with TABS tabs.
@@ -504,7 +563,7 @@ memory_session() {
     local -n mem1=MEM1_$b memn=MEMN_$b
     mem1="" memn=""
     hits0=$(page_hits)
-    t0=$(now_us)
+    stamp t0
     launch "$b" "memory-$b-1"
     roots+=("$LAUNCH_PID")
     wait_title "$LAUNCH_PID" $(( t0 + TIMEOUT * 1000000 )); rc=$?
@@ -517,19 +576,21 @@ memory_session() {
     pss_report "${roots[@]}" || warn "$b: $PSS_DETAIL"
     mem1=$PSS_KB
     printf '  %-5s %3d tab%s %8s MiB  (%s)\n' "$b" 1 " " "$(mib "$mem1")" "$PSS_DETAIL"
+    note_sharers
 
     if [[ $b == nuve ]]; then
         click_into "$wid" || warn "could not find the NUVE window to click into"
         nap 0.3
     fi
     for (( k = 2; k <= TABS; k++ )); do
-        t0=$(now_us)
+        stamp t0
         if [[ $b == nuve ]]; then
             # Ctrl+T opens a tab on the preset portal, which is the local page
             ok=0
             for (( attempt = 1; attempt <= 2 && !ok; attempt++ )); do
                 xdotool key --clearmodifiers ctrl+t 2>/dev/null
-                if wait_hits $(( hits0 + k )) $(( $(now_us) + TIMEOUT * 1000000 )); then
+                stamp t0
+                if wait_hits $(( hits0 + k )) $(( t0 + TIMEOUT * 1000000 )); then
                     ok=1
                 else
                     click_into "$wid"; nap 0.3
@@ -539,7 +600,8 @@ memory_session() {
                 echo "  $b: FAILED: tab $k did not load the page after Ctrl+T (is NUVE_PORTAL_A honoured?)"
                 end_all_browsers; return 1
             fi
-            wait_title "${roots[0]}" $(( $(now_us) + TIMEOUT * 1000000 )); rc=$?
+            stamp t0
+            wait_title "${roots[0]}" $(( t0 + TIMEOUT * 1000000 )); rc=$?
         else
             launch "$b" "memory-$b-$k"
             roots+=("$LAUNCH_PID")
@@ -555,6 +617,7 @@ memory_session() {
     pss_report "${roots[@]}" || warn "$b: $PSS_DETAIL"
     memn=$PSS_KB
     printf '  %-5s %3d tabs %8s MiB  (%s)\n' "$b" "$TABS" "$(mib "$memn")" "$PSS_DETAIL"
+    note_sharers
     if (( served != TABS )); then
         warn "$b: the server sent the page $served times for $TABS tabs"
     fi
@@ -583,7 +646,8 @@ echo
 
 echo "Start-up: process start until a window title shows \"$PAGE_TITLE\""
 echo "  ($RUNS timed starts each, alternating; $WARMUP untimed warm-up start(s) each first; limit $TIMEOUT s)"
-TIMES_nuve=() TIMES_surf=()
+# shellcheck disable=SC2034  # filled through namerefs
+TIMES_nuve=() TIMES_surf=() TITLE_nuve="" TITLE_surf=""
 FAILS_nuve=0 FAILS_surf=0
 for (( i = 1; i <= WARMUP; i++ )); do
     for b in nuve surf; do time_start "$b" "warmup$i" || true; done
@@ -596,6 +660,11 @@ for (( i = 1; i <= RUNS; i++ )); do
             declare -n fails=FAILS_$b; fails=$((fails + 1)); unset -n fails
         fi
     done
+done
+for b in nuve surf; do
+    declare -n seen=TITLE_$b
+    [[ -n $seen ]] && printf '  %s window title: "%s"\n' "$b" "$seen"
+    unset -n seen
 done
 MED_nuve=$(median_us "${TIMES_nuve[@]}") || MED_nuve=""
 MED_surf=$(median_us "${TIMES_surf[@]}") || MED_surf=""
@@ -615,7 +684,7 @@ echo
 echo "Memory: PSS summed over the browser's processes and all their descendants"
 echo "  (web and network processes, sandbox helpers), read $SETTLE s after the last page showed its title;"
 echo "  nuve opens tabs 2..$TABS with Ctrl+T on the local page, surf runs one process per page"
-MEM1_nuve="" MEMN_nuve="" MEM1_surf="" MEMN_surf=""
+MEM1_nuve="" MEMN_nuve="" MEM1_surf="" MEMN_surf="" SHARED_NOTE=0
 memory_session nuve || true
 memory_session surf || true
 echo
@@ -635,6 +704,7 @@ if calc "exit !($LOAD_START > $NCPU || $LOAD_END > $NCPU)"; then
     echo "Note: the machine was busy (load average $LOAD_START at start, $LOAD_END at end, $NCPU CPUs);"
     echo "      times are inflated and noisy; the two browsers alternate, so the ratio is less affected."
 fi
+(( SHARED_NOTE )) && echo "Note: other programs shared the engine's libraries while memory was read (see above)."
 status=0
 if [[ -n $MED_nuve && -n $MED_surf ]]; then
     startup_ratio=$(calc "printf \"%.3f\", $MED_nuve / $MED_surf")
