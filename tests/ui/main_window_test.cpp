@@ -230,3 +230,64 @@ TEST_F(MainWindowTest, NewerPublishedVersionIsReported) {
 
 }  // namespace
 }  // namespace nuve::test
+
+namespace nuve::test {
+namespace {
+
+// These use the real pointer through xdotool, as a person would.
+TEST_F(MainWindowTest, DoubleClickOnTheTabStripClosesTheCurrentTab) {
+  ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  ui::TabStrip& strip = window.tab_strip();
+  strip.OpenTab(pages_->Url("/title/Two"));
+  ASSERT_TRUE(WaitForTitle("Two - NUVE浏览器M1"));
+  RunFor(300);  // let the window be mapped and laid out
+  int x = 0;
+  int y = 0;
+  ASSERT_TRUE(ScreenCentre(strip.TabAt(1).header(), x, y));
+  ASSERT_TRUE(XDoTool("mousemove " + std::to_string(x - 20) + " " + std::to_string(y) +
+                      " click --repeat 2 --delay 60 1"));
+  ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 1; }, 5000));
+  EXPECT_EQ(strip.CurrentIndex(), 0);
+
+  // On the first tab a double-click changes nothing.
+  ASSERT_TRUE(ScreenCentre(strip.FirstTab().header(), x, y));
+  ASSERT_TRUE(XDoTool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click --repeat 2 --delay 60 1"));
+  RunFor(500);
+  EXPECT_EQ(strip.BrowsingTabCount(), 1);
+  EXPECT_EQ(strip.get_n_pages(), 2);
+}
+
+TEST_F(MainWindowTest, FirstClickAfterLeavingTheAddressBoxSelectsTheAddress) {
+  ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
+  RunFor(300);
+  Gtk::Entry& entry = window.navigation_bar().address_entry();
+  int x = 0;
+  int y = 0;
+  ASSERT_TRUE(ScreenCentre(entry, x, y));
+  const std::string at = std::to_string(x) + " " + std::to_string(y);
+  // The focus is on the page after Go: the entry has lost it, so the next
+  // plain click selects the whole address.
+  window.navigation_bar().FocusAddress();
+  window.tab_strip().CurrentTab().FocusPage();
+  RunFor(100);
+  ASSERT_TRUE(XDoTool("mousemove " + at + " click 1"));
+  int start = 0;
+  int end = 0;
+  ASSERT_TRUE(RunUntil([&] { return entry.get_selection_bounds(start, end) && start != end; }, 3000));
+  EXPECT_EQ(start, 0);
+  EXPECT_EQ(end, static_cast<int>(entry.get_text_length()));
+  // The click after that only places the caret (not so soon that it makes a double-click).
+  RunFor(800);
+  ASSERT_TRUE(XDoTool("mousemove " + at + " click 1"));
+  RunFor(300);
+  EXPECT_FALSE(entry.get_selection_bounds(start, end) && start != end);
+  // A right click after the box lost the focus selects just the same.
+  window.tab_strip().CurrentTab().FocusPage();
+  RunFor(100);
+  ASSERT_TRUE(XDoTool("mousemove " + at + " click 3"));
+  EXPECT_TRUE(RunUntil([&] { return entry.get_selection_bounds(start, end) && start == 0 && end > 0; }, 3000));
+}
+
+}  // namespace
+}  // namespace nuve::test

@@ -80,3 +80,28 @@ bool MainWindowTest::WaitForTabTitle(ui::BrowserTab& tab, const std::string& tit
 }
 
 }  // namespace nuve::test
+
+namespace nuve::test {
+
+bool ScreenCentre(Gtk::Widget& widget, int& x, int& y) {
+  auto* native = widget.get_native();
+  if (native == nullptr) return false;
+  double sx = 0;
+  double sy = 0;
+  gtk_native_get_surface_transform(native->gobj(), &sx, &sy);
+  double wx = 0;
+  double wy = 0;
+  auto& window_widget = dynamic_cast<Gtk::Widget&>(*native);
+  if (!widget.translate_coordinates(window_widget, widget.get_width() / 2.0, widget.get_height() / 2.0, wx, wy)) {
+    return false;
+  }
+  x = static_cast<int>(wx + sx);
+  y = static_cast<int>(wy + sy);
+  return true;
+}
+
+bool XDoTool(const std::string& arguments) {
+  return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+}  // namespace nuve::test

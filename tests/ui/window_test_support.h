@@ -71,3 +71,13 @@ class MainWindowTest : public ::testing::Test {
 };
 
 }  // namespace nuve::test
+
+namespace nuve::test {
+
+// Screen coordinates of the centre of `widget` (no window manager under Xvfb:
+// the window's surface sits at the screen's origin).
+bool ScreenCentre(Gtk::Widget& widget, int& x, int& y);
+// Runs xdotool with `arguments`; false when it fails.
+bool XDoTool(const std::string& arguments);
+
+}  // namespace nuve::test

@@ -31,6 +31,11 @@ NavigationBar::NavigationBar() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
   // Capture phase: the entry's inner text widget claims clicks it sees first.
   clicks->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
   clicks->signal_released().connect(sigc::mem_fun(*this, &NavigationBar::OnAddressClickReleased));
+  // The right button opens the entry's menu on press, which takes the
+  // pointer before the release: that click selects on press.
+  clicks->signal_pressed().connect([this, gesture = clicks.get()](int, double, double) {
+    if (gesture->get_current_button() == GDK_BUTTON_SECONDARY) SelectIfReselecting();
+  });
   address_entry_.add_controller(clicks);
 }
 
@@ -67,7 +72,9 @@ void NavigationBar::OnAddressKeyReleased(guint keyval, guint, Gdk::ModifierType)
 
 void NavigationBar::OnAddressFocusLeft() { address_reselect_ = true; }
 
-void NavigationBar::OnAddressClickReleased(int, double, double) {
+void NavigationBar::OnAddressClickReleased(int, double, double) { SelectIfReselecting(); }
+
+void NavigationBar::SelectIfReselecting() {
   if (!address_reselect_) return;
   int start = 0;
   int end = 0;

@@ -34,6 +34,7 @@ class NavigationBar : public Gtk::Box {
   void OnAddressKeyReleased(guint keyval, guint keycode, Gdk::ModifierType state);
   void OnAddressFocusLeft();
   void OnAddressClickReleased(int n_press, double x, double y);
+  void SelectIfReselecting();
 
   Gtk::Button home_button_;
   Gtk::Button back_button_;
