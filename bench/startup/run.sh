@@ -508,19 +508,39 @@ pss_report() {
 # JavaScriptCore, ICU's data and LLVM (Mesa's software renderer).
 ENGINE_LIBS='/lib(webkit2?gtk|javascriptcoregtk)-[0-9.]+\.so|/libicudata\.so|/libLLVM'
 
-# outside_sharers: how many live processes not started by this benchmark map
-# the engine's libraries. PSS splits a shared page among all processes that
-# map it, so such processes lower the figures.
+# outside_sharers: the live processes not started by this benchmark that map
+# the engine's libraries, as "count name, name x2, ...". PSS splits a shared
+# page among all processes that map it, so such processes lower the figures.
 outside_sharers() {
-    local f p n=0
-    local -A ours=()
+    local f p n=0 comm
+    local -A ours=() names=()
     for p in $(tagged_pids "NUVE_BENCH_TAG=$RUN_TAG"); do ours[$p]=1; done
     while IFS= read -r f; do
         p=${f#/proc/}; p=${p%/maps}
         [[ -n ${ours[$p]:-} || $p == "$$" ]] && continue
-        alive "$p" && n=$((n + 1))
+        alive "$p" || continue
+        read -r comm 2>/dev/null <"/proc/$p/comm" || comm="?"
+        names[$comm]=$(( ${names[$comm]:-0} + 1 ))
+        n=$((n + 1))
     done < <(grep -lE -- "$ENGINE_LIBS" /proc/[0-9]*/maps 2>/dev/null)
-    echo "$n"
+    (( n > 0 )) || return 0
+    local list=""
+    for comm in "${!names[@]}"; do
+        list+=", $comm"
+        (( names[$comm] > 1 )) && list+=" x${names[$comm]}"
+    done
+    echo "$n ${list#, }"
+}
+
+note_sharers() {
+    local n list
+    read -r n list <<<"$(outside_sharers)"
+    if [[ -n $n ]] && (( n > 0 )); then
+        echo "        note: $n processes outside this benchmark ($list) map the engine's"
+        echo "        libraries (WebKit, JavaScriptCore, ICU, LLVM); PSS splits those pages with"
+        echo "        them, so this may read lower than on a quiet machine"
+        SHARED_NOTE=1
+    fi
 }
 
 mib() { calc "printf \"%.1f\", $1 / 1024"; }
@@ -543,17 +563,6 @@ click_into() {
     eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=[0-9-]+$')"
     [[ -n ${WIDTH:-} && -n ${HEIGHT:-} ]] || return 1
     xdotool mousemove $(( ${X:-0} + WIDTH / 2 )) $(( ${Y:-0} + HEIGHT * 3 / 4 )) click 1 2>/dev/null
-}
-
-note_sharers() {
-    local n
-    n=$(outside_sharers)
-    if (( n > 0 )); then
-        echo "        note: $n processes outside this benchmark map the engine's libraries (WebKit,"
-        echo "        JavaScriptCore, ICU, LLVM); PSS splits those pages with them, so this may read"
-        echo "        lower than on a quiet machine"
-        SHARED_NOTE=1
-    fi
 }
 
 # memory BROWSER: one session; reads PSS with 1 tab, then with TABS tabs.
