@@ -2,7 +2,8 @@
 // its own for window tests and manual trials. Point NUVE_SERVICE_HOST at the
 // address it prints. It knows one account, "demo" with password "demo123".
 
-#include <unistd.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -11,11 +12,6 @@
 #include <string>
 
 #include "support/fake_account_service.h"
-
-namespace {
-volatile std::sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
-}  // namespace
 
 int main(int argc, char** argv) {
   int port = 0;
@@ -27,13 +23,19 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  // The signals are blocked before any thread starts, so every thread
+  // inherits the mask and only the sigwait below receives them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   try {
     nuve::test::FakeAccountService service(port);
     service.AddAccount("demo", "demo123", "demo@example.com");
     std::cout << "listening on " << service.host() << std::endl;
-    while (!g_stop) pause();
+    int signal = 0;
+    sigwait(&stop_signals, &signal);
   } catch (const std::exception& e) {
     std::cerr << e.what() << "\n";
     return 1;
