@@ -48,7 +48,7 @@ EOF
 die() { echo "run.sh: $*" >&2; exit 2; }
 warn() { echo "run.sh: warning: $*" >&2; }
 
-is_uint() { [[ $1 =~ ^[0-9]+$ ]] && (( 10#$1 <= 100000 )); }
+is_uint() { [[ $1 =~ ^[0-9]{1,6}$ ]]; }
 
 while (( $# > 0 )); do
     case $1 in
