@@ -11,7 +11,7 @@ namespace nuve::ui {
 MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
     : context_(context), tab_strip_(context) {
   set_title(core::kProgramTitle);
-  set_default_size(779, 474);
+  set_default_size(1024, 700);
   BuildLayout();
   InstallActions();
   BuildMenu();
