@@ -1,5 +1,10 @@
 // The main window with real web views against pages on 127.0.0.1.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
 
 #include "core/app/tab_caption.h"
 #include "core/settings/app_settings.h"
@@ -287,6 +292,52 @@ TEST_F(MainWindowTest, FirstClickAfterLeavingTheAddressBoxSelectsTheAddress) {
   RunFor(100);
   ASSERT_TRUE(XDoTool("mousemove " + at + " click 3"));
   EXPECT_TRUE(RunUntil([&] { return entry.get_selection_bounds(start, end) && start == 0 && end > 0; }, 3000));
+}
+
+}  // namespace
+}  // namespace nuve::test
+
+namespace nuve::test {
+namespace {
+
+// Kills (SIGKILL) every web process started by this test process.
+int KillOwnWebProcesses() {
+  int killed = 0;
+  const pid_t self = getpid();
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (ReadFileBytes(entry.path() / "comm").rfind("WebKitWebProces", 0) != 0) continue;
+    // Walk up the parents: the web process may sit below a sandbox launcher.
+    pid_t pid = std::stoi(name);
+    for (int depth = 0; depth < 8 && pid > 1; ++depth) {
+      const std::string stat = ReadFileBytes("/proc/" + std::to_string(pid) + "/stat");
+      const auto close = stat.rfind(')');
+      if (close == std::string::npos) break;
+      std::istringstream rest(stat.substr(close + 2));
+      char state = 0;
+      pid_t parent = 0;
+      rest >> state >> parent;
+      if (parent == self) {
+        kill(std::stoi(name), SIGKILL);
+        ++killed;
+        break;
+      }
+      pid = parent;
+    }
+  }
+  return killed;
+}
+
+TEST_F(MainWindowTest, CrashedWebProcessShowsAnErrorPageInItsTab) {
+  ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  ui::BrowserTab& tab = window.tab_strip().FirstTab();
+  ASSERT_TRUE(WaitForTabTitle(tab, "One"));
+  ASSERT_GE(KillOwnWebProcesses(), 1);
+  ASSERT_TRUE(WaitForTabTitle(tab, "无法显示此网页", 10000)) << tab.Title();
+  // Refresh brings the page back in a new web process.
+  window.navigation_bar().signal_refresh().emit();
+  EXPECT_TRUE(WaitForTabTitle(tab, "One", 10000)) << tab.Title();
 }
 
 }  // namespace
