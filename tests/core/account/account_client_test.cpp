@@ -201,7 +201,7 @@ TEST_F(AccountClientTest, BadRepliesAreNeverASuccess) {
     const auto start = Clock::now();
     const ApiResponse reply = client_.GetInfo();
     EXPECT_FALSE(reply.IsSuccess()) << static_cast<int>(mode);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3)) << static_cast<int>(mode);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4)) << static_cast<int>(mode);
     if (mode == ReplyMode::kRefuse) {
       EXPECT_EQ(reply.Message(), "拒绝");
     }
@@ -221,7 +221,7 @@ TEST_F(AccountClientTest, TimeOutWithAHungServerReturnsPromptly) {
   session_.SetToken("kept");
   const auto start = Clock::now();
   const ApiResponse reply = client_.Login("a", "b");
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1800));
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
   EXPECT_FALSE(reply.IsSuccess());
   EXPECT_EQ(reply.Text(), "");
   EXPECT_EQ(session_.Token(), "kept");

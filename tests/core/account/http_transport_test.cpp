@@ -206,7 +206,7 @@ TEST_F(TransportTest, TimeOutCountsFromTheStartWhileEventsKeepArriving) {
   EXPECT_EQ(SendRequest(Url("/api/comm/keep.e"), o), "");
   const auto elapsed = Clock::now() - start;
   EXPECT_GE(elapsed, std::chrono::milliseconds(950));
-  EXPECT_LT(elapsed, std::chrono::milliseconds(1800));
+  EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
   EXPECT_GT(pump_.events(), 20);  // the caller's events went on being handled
   EXPECT_EQ(headers, "");
 }
