@@ -33,6 +33,9 @@ struct UserInfoUpdate {
   std::optional<std::string> head_img;
 };
 
+// The application key every window sets on its client before any request.
+inline constexpr char kApplicationKey[] = "7a1e0c92-4b3d-4e8f-a615-2c9d8b0f4e37";
+
 class AccountClient {
  public:
   // `service_host` is host[:port]; `session` and `pump` must outlive the client.

@@ -5,7 +5,24 @@
 namespace nuve::ui {
 
 AppContext::AppContext(core::Config config, UiHost& ui_host)
-    : config_(std::move(config)), settings_(config_), ui_host_(ui_host) {
+    : config_(std::move(config)),
+      settings_(config_),
+      ui_host_(ui_host),
+      // The keep-alive calls back on its own thread; the UI thread takes over.
+      login_session_(std::chrono::milliseconds(config_.keepalive_ms),
+                     [this] {
+                       GlibEventPump::PostToMainContext([this] {
+                         if (session_expired_) session_expired_();
+                       });
+                     }),
+      main_account_(login_session_, config_.service_host, event_pump_),
+      profile_account_(login_session_, config_.service_host, event_pump_),
+      register_account_(login_session_, config_.service_host, event_pump_),
+      login_account_(login_session_, config_.service_host, event_pump_),
+      recover_account_(login_session_, config_.service_host, event_pump_),
+      password_account_(login_session_, config_.service_host, event_pump_),
+      feedback_account_(login_session_, config_.service_host, event_pump_) {
+  shared_duration_.Start();
   const std::string data = (config_.data_dir / "webkit").string();
   const std::string cache = (config_.cache_dir / "webkit").string();
   // Our own session, never WebKit's default one: cookies and cache live in
@@ -18,6 +35,8 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
 }
 
 AppContext::~AppContext() {
+  // No renewal may call back into a context that is going away.
+  login_session_.StopKeepAlive();
   g_clear_object(&web_settings_);
   g_clear_object(&network_session_);
 }

@@ -1,16 +1,26 @@
 #pragma once
-// The program's shared state, created once in main() and passed down by
+// The program's shared state, created once at start-up and passed down by
 // reference: configuration, settings files, the web engine's network session
-// and settings, the proxy taken from the command line, and the host service
-// for message boxes. Windows take from it what they need.
+// and settings, the proxy taken from the command line, the host service for
+// message boxes, and the account service: one login session shared by the
+// seven clients (one per window that talks to the service) and the profile
+// of the logged-in user. Windows take from it what they need. The shared JSON
+// document is the one SharedJson() gives; the record classes read through it.
 
 #include <webkit/webkit.h>
 
+#include <functional>
 #include <string>
 
+#include "core/account/account_client.h"
+#include "core/account/login_session.h"
+#include "core/account/user_info.h"
 #include "core/app/config.h"
 #include "core/settings/app_settings.h"
+#include "core/util/codec_util.h"
+#include "core/util/duration_formatter.h"
 #include "core/util/read_url.h"
+#include "ui/app/glib_event_pump.h"
 
 namespace nuve::ui {
 
@@ -41,6 +51,22 @@ class AppContext {
   // Options for ReadUrl that honour the proxy.
   core::ReadUrlOptions read_url_options() const;
 
+  core::LoginSession& login_session() { return login_session_; }
+  core::AccountClient& main_account() { return main_account_; }
+  core::AccountClient& profile_account() { return profile_account_; }
+  core::AccountClient& register_account() { return register_account_; }
+  core::AccountClient& login_account() { return login_account_; }
+  core::AccountClient& recover_account() { return recover_account_; }
+  core::AccountClient& password_account() { return password_account_; }
+  core::AccountClient& feedback_account() { return feedback_account_; }
+  core::UserInfo& current_user() { return current_user_; }
+  const core::CodecUtil& codec() const { return codec_; }
+
+  // What happens on the UI thread once the keep-alive finds the login gone.
+  void set_session_expired_handler(std::function<void()> handler) {
+    session_expired_ = std::move(handler);
+  }
+
  private:
   core::Config config_;
   core::AppSettings settings_;
@@ -50,6 +76,21 @@ class AppContext {
   std::string proxy_text_;
   std::string proxy_list_;
   std::string proxy_address_;
+
+  GlibEventPump event_pump_;
+  std::function<void()> session_expired_;
+  // The session outlives the clients that refer to it (declaration order).
+  core::LoginSession login_session_;
+  core::AccountClient main_account_;
+  core::AccountClient profile_account_;
+  core::AccountClient register_account_;
+  core::AccountClient login_account_;
+  core::AccountClient recover_account_;
+  core::AccountClient password_account_;
+  core::AccountClient feedback_account_;
+  core::UserInfo current_user_;
+  core::CodecUtil codec_;
+  core::DurationFormatter shared_duration_;
 };
 
 }  // namespace nuve::ui

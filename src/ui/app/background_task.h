@@ -3,11 +3,12 @@
 // result back to the UI thread. The owner's BackgroundTasks member makes sure
 // a result that arrives after the owner is gone is dropped.
 
-#include <glib.h>
 
 #include <functional>
 #include <memory>
 #include <thread>
+
+#include "ui/app/glib_event_pump.h"
 
 namespace nuve::ui {
 
@@ -25,20 +26,12 @@ class BackgroundTasks {
   void Run(std::function<T()> work, std::function<void(T)> done) {
     std::shared_ptr<bool> alive = alive_;  // read and written on the UI thread only
     std::thread([work = std::move(work), done = std::move(done), alive]() mutable {
-      // An idle source always runs on the thread that iterates the default
-      // context. (MainContext::invoke would run `done` right here on the
-      // worker whenever the UI thread happens not to hold the context.)
-      auto* finish = new std::function<void()>(
-          [done = std::move(done), alive, result = work()]() mutable {
-            if (*alive) done(std::move(result));
-          });
-      g_idle_add_full(
-          G_PRIORITY_DEFAULT_IDLE,
-          +[](gpointer data) -> gboolean {
-            (*static_cast<std::function<void()>*>(data))();
-            return G_SOURCE_REMOVE;
-          },
-          finish, +[](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+      // An idle source runs on the UI thread. (MainContext::invoke would run
+      // `done` right here on the worker whenever the UI thread happens not
+      // to hold the context.)
+      GlibEventPump::PostToMainContext([done = std::move(done), alive, result = work()]() mutable {
+        if (*alive) done(std::move(result));
+      });
     }).detach();
   }
 

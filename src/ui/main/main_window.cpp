@@ -1,10 +1,12 @@
 #include "ui/main/main_window.h"
 
+#include "core/account/account_client.h"
 #include "core/app/address.h"
 #include "core/app/log.h"
 #include "core/app/version_lookup.h"
 #include "core/app/window_title.h"
 #include "ui/app/app_context.h"
+#include "ui/app/ui_host.h"
 
 namespace nuve::ui {
 
@@ -27,11 +29,19 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
   navigation_bar_.signal_refresh().connect([this] { tab_strip_.CurrentTab().Reload(); });
   navigation_bar_.signal_stop().connect([this] { tab_strip_.CurrentTab().Stop(); });
 
+  // A login the keep-alive could not renew ends the program once the user
+  // has read why: the main window closes, and with it the process (exit 0).
+  context_.set_session_expired_handler([this] {
+    context_.ui_host().Error(this, "您的登陆会话已过期", [this] { close(); });
+  });
+
   RunStartupSequence(start);
 }
 
 MainWindow::~MainWindow() {
   // Closing the browser ends the login: the next start is logged out.
+  context_.set_session_expired_handler({});
+  context_.main_account().StopKeepAlive();
   if (const core::Status s = context_.settings().SetLoginState("0"); !s.ok()) {
     core::LogWarning("main window", s.error().detail);
   }
@@ -75,6 +85,8 @@ void MainWindow::RunStartupSequence(const core::StartRequest& start) {
 
   // The logout item is offered unless the stored state says logged out.
   logout_action_->set_enabled(context_.settings().LoginState() != "0");
+
+  context_.main_account().SetAppKey(core::kApplicationKey);
 
   StartVersionCheck();
 }

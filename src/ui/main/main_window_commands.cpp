@@ -68,6 +68,7 @@ void MainWindow::OnLogout() {
   if (const core::Status s = context_.settings().SetLoginState("0"); !s.ok()) {
     core::LogWarning("logout", s.error().detail);
   }
+  context_.main_account().StopKeepAlive();
 }
 
 void MainWindow::OnOpenFavouritesFolder() {
