@@ -262,6 +262,21 @@ TEST_F(MainWindowTest, DoubleClickOnTheTabStripClosesTheCurrentTab) {
   EXPECT_EQ(strip.get_n_pages(), 2);
 }
 
+TEST_F(MainWindowTest, StatusBarShowsTheLinkUnderThePointer) {
+  ui::MainWindow& window = Open(pages_->Url("/blank-link"));
+  ASSERT_TRUE(WaitForTitle("links - NUVE浏览器M1"));
+  RunFor(300);
+  int x = 0;
+  int y = 0;
+  // The link is the first thing on the page, inside the body's margin.
+  ASSERT_TRUE(ScreenPoint(window.tab_strip().FirstTab().page(), 14, 16, x, y));
+  ASSERT_TRUE(XDoTool("mousemove " + std::to_string(x) + " " + std::to_string(y)));
+  EXPECT_TRUE(RunUntil([&] { return window.status_bar().get_text().raw() == pages_->Url("/title/child"); }, 5000))
+      << window.status_bar().get_text();
+  ASSERT_TRUE(XDoTool("mousemove " + std::to_string(x + 300) + " " + std::to_string(y + 200)));
+  EXPECT_TRUE(RunUntil([&] { return window.status_bar().get_text().empty(); }, 5000));
+}
+
 TEST_F(MainWindowTest, FirstClickAfterLeavingTheAddressBoxSelectsTheAddress) {
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
   ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));

@@ -84,6 +84,10 @@ bool MainWindowTest::WaitForTabTitle(ui::BrowserTab& tab, const std::string& tit
 namespace nuve::test {
 
 bool ScreenCentre(Gtk::Widget& widget, int& x, int& y) {
+  return ScreenPoint(widget, widget.get_width() / 2.0, widget.get_height() / 2.0, x, y);
+}
+
+bool ScreenPoint(Gtk::Widget& widget, double dx, double dy, int& x, int& y) {
   auto* native = widget.get_native();
   if (native == nullptr) return false;
   double sx = 0;
@@ -92,7 +96,7 @@ bool ScreenCentre(Gtk::Widget& widget, int& x, int& y) {
   double wx = 0;
   double wy = 0;
   auto& window_widget = dynamic_cast<Gtk::Widget&>(*native);
-  if (!widget.translate_coordinates(window_widget, widget.get_width() / 2.0, widget.get_height() / 2.0, wx, wy)) {
+  if (!widget.translate_coordinates(window_widget, dx, dy, wx, wy)) {
     return false;
   }
   x = static_cast<int>(wx + sx);

@@ -77,6 +77,8 @@ namespace nuve::test {
 // Screen coordinates of the centre of `widget` (no window manager under Xvfb:
 // the window's surface sits at the screen's origin).
 bool ScreenCentre(Gtk::Widget& widget, int& x, int& y);
+// Screen coordinates of the point (dx, dy) inside `widget`.
+bool ScreenPoint(Gtk::Widget& widget, double dx, double dy, int& x, int& y);
 // Runs xdotool with `arguments`; false when it fails.
 bool XDoTool(const std::string& arguments);
 
