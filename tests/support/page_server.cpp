@@ -32,6 +32,20 @@ PageServer::PageServer() {
   server_.Get("/popup", [html](const httplib::Request&, httplib::Response& res) {
     html(res, Page("opener", "<button id=\"b\" onclick=\"window.open('/title/popup')\">open</button>"));
   });
+  server_.Get("/with-icon", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>iconic</title>"
+              "<link rel=\"icon\" href=\"/icon.png\"></head><body>icon</body></html>");
+  });
+  server_.Get("/icon.png", [](const httplib::Request&, httplib::Response& res) {
+    // A 1x1 red PNG.
+    static const unsigned char kPng[] = {
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52,
+        0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x02, 0x00, 0x00, 0x00, 0x90, 0x77, 0x53,
+        0xDE, 0x00, 0x00, 0x00, 0x0C, 0x49, 0x44, 0x41, 0x54, 0x08, 0xD7, 0x63, 0xF8, 0xCF, 0xC0, 0x00,
+        0x00, 0x03, 0x01, 0x01, 0x00, 0x18, 0xDD, 0x8D, 0xB0, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E,
+        0x44, 0xAE, 0x42, 0x60, 0x82};
+    res.set_content(std::string(reinterpret_cast<const char*>(kPng), sizeof(kPng)), "image/png");
+  });
   server_.Get("/slow", [this, html](const httplib::Request&, httplib::Response& res) {
     std::this_thread::sleep_for(std::chrono::milliseconds(slow_ms_.load()));
     html(res, Page("slow"));

@@ -4,6 +4,7 @@
 //   /late-title/<T>   a page that takes the title T half a second after loading
 //   /blank-link       a link with target="_blank" to /title/child (id "l")
 //   /popup            a button (id "b") whose click runs window.open("/title/popup")
+//   /with-icon        a page whose icon is /icon.png
 //   /slow             answers only after `slow_ms`
 // Every request is counted by path.
 

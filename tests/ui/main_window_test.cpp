@@ -178,6 +178,20 @@ TEST_F(MainWindowTest, BackgroundTabKeepsItsOwnCaption) {
   EXPECT_EQ(window.navigation_bar().Address(), pages_->Url("/title/Front"));
 }
 
+TEST_F(MainWindowTest, TabsShowTheSiteIconOrTheDefaultOne) {
+  ui::MainWindow& window = Open(pages_->Url("/with-icon"));
+  ui::BrowserTab& tab = window.tab_strip().FirstTab();
+  auto* icon = dynamic_cast<Gtk::Image*>(tab.header().get_first_child());
+  ASSERT_NE(icon, nullptr);
+  ASSERT_TRUE(WaitForTabTitle(tab, "iconic"));
+  EXPECT_TRUE(RunUntil([&] { return icon->get_storage_type() == Gtk::Image::Type::PAINTABLE; }, 10000));
+  EXPECT_GE(pages_->Hits("/icon.png"), 1);
+  // A page without an icon goes back to the default page icon.
+  tab.Load(pages_->Url("/title/Plain"));
+  ASSERT_TRUE(WaitForTabTitle(tab, "Plain"));
+  EXPECT_TRUE(RunUntil([&] { return icon->get_storage_type() == Gtk::Image::Type::ICON_NAME; }, 5000));
+}
+
 TEST_F(MainWindowTest, ProxyStartSendsPagesThroughTheProxy) {
   CountingProxy proxy;
   core::StartRequest start;
