@@ -6,6 +6,8 @@
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // Listing the tests (CTest's discovery) needs no display.
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
   auto app = Gtk::Application::create("org.nuve.WindowTests", Gio::Application::Flags::NON_UNIQUE);
   app->register_application();
   return RUN_ALL_TESTS();
