@@ -291,6 +291,17 @@ TEST_F(MainWindowTest, StatusBarShowsTheLinkUnderThePointer) {
   EXPECT_TRUE(RunUntil([&] { return window.status_bar().get_text().empty(); }, 5000));
 }
 
+TEST_F(MainWindowTest, TitleChangesLeaveTheTypedAddressAlone) {
+  ui::MainWindow& window = Open(pages_->Url("/late-title/Later"));
+  ui::BrowserTab& tab = window.tab_strip().FirstTab();
+  ASSERT_TRUE(WaitForTabTitle(tab, "early"));
+  RunFor(200);
+  window.navigation_bar().FocusAddress();
+  window.navigation_bar().SetAddress("www.typed.test");
+  ASSERT_TRUE(WaitForTitle("Later - NUVE浏览器M1"));
+  EXPECT_EQ(window.navigation_bar().Address(), "www.typed.test");
+}
+
 TEST_F(MainWindowTest, FirstClickAfterLeavingTheAddressBoxSelectsTheAddress) {
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
   ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));

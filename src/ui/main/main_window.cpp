@@ -140,6 +140,9 @@ void MainWindow::OnCurrentTabChanged(BrowserTab& tab) {
 
 void MainWindow::OnCurrentTitleChanged(BrowserTab& tab) {
   UpdateWindowTitle(tab.Title());
+  // Pages that keep changing their title must not overwrite what the user
+  // is typing into the address box.
+  if (navigation_bar_.AddressHasFocus()) return;
   navigation_bar_.SetAddress(tab.Uri());
   FocusAddressIfPortal();
 }
