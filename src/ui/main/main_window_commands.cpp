@@ -15,6 +15,7 @@ void MainWindow::InstallActions() {
   add_action("go-back", [this] { tab_strip_.CurrentTab().GoBack(); });
   add_action("go-forward", [this] { tab_strip_.CurrentTab().GoForward(); });
   add_action("focus-address", [this] { navigation_bar_.FocusAddress(); });
+  add_action("quit", [this] { close(); });
   add_action("toggle-favourites", [this] { favourites_panel_.Toggle(); });
   add_action("open-favourites-folder", sigc::mem_fun(*this, &MainWindow::OnOpenFavouritesFolder));
   logout_action_ = add_action("logout", sigc::mem_fun(*this, &MainWindow::OnLogout));
@@ -36,6 +37,7 @@ void MainWindow::InstallAccelerators(Gtk::Application& app) {
   app.set_accels_for_action("win.go-back", {"<Alt>Left"});
   app.set_accels_for_action("win.go-forward", {"<Alt>Right"});
   app.set_accels_for_action("win.focus-address", {"<Primary>l"});
+  app.set_accels_for_action("win.quit", {"<Primary>q"});
 }
 
 void MainWindow::BuildMenu() {
