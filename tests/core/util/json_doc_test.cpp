@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nuve::core {
@@ -396,7 +397,8 @@ TEST(JsonDocBadInput, DeepNestingHugeTextAndGarbageBytes) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 
   // NUL bytes, invalid UTF-8 and truncations read as far as they go.
-  const std::string nul(R"({"a":"x)" "\0" R"(y","b":)" "\0" "}", 20);
+  static constexpr char kNulText[] = R"({"a":"x)" "\0" R"(y","b":)" "\0" "}";
+  const std::string nul(kNulText, sizeof kNulText - 1);
   EXPECT_EQ(doc.GetValue(nul, "a"), std::string("x\0y", 3));
   EXPECT_EQ(doc.GetValue(nul, "b"), std::string("\0", 1));
   EXPECT_EQ(doc.GetValue("{\"\xFF\xFE\":\"\xC3\x28\",\"b\":2}", "\xFF\xFE"), "\xC3\x28");
@@ -407,7 +409,9 @@ TEST(JsonDocBadInput, DeepNestingHugeTextAndGarbageBytes) {
   std::mt19937 rng(99);
   for (int round = 0; round < 2000; ++round) {
     std::string junk(rng() % 64, '\0');
-    for (char& c : junk) c = "{}[]\",:\\ a1.\n\xE3\x80"[rng() % 17];
+    // The alphabet of the junk, the NUL byte included.
+    static constexpr std::string_view kAlphabet("{}[]\",:\\ a1.\n\xE3\x80\0", 16);
+    for (char& c : junk) c = kAlphabet[rng() % kAlphabet.size()];
     std::vector<std::string> elements;
     doc.GetValue(junk, "a.[1]");
     doc.ListElements(junk, true, elements);
