@@ -28,10 +28,14 @@ std::string TitleOf(const std::string& name) {
   return DecodeLegacyText(std::string_view(name).substr(0, name.size() - kExtension.size()));
 }
 
+// Names sort as a file manager sorts them ("a2" before "a10"), and upper and
+// lower case together whatever the locale.
 std::string SortKey(const std::string& title) {
-  gchar* key = g_utf8_collate_key_for_filename(title.c_str(), static_cast<gssize>(title.size()));
+  gchar* folded = g_utf8_casefold(title.c_str(), static_cast<gssize>(title.size()));
+  gchar* key = g_utf8_collate_key_for_filename(folded, -1);
   std::string result(key);
   g_free(key);
+  g_free(folded);
   return result;
 }
 
