@@ -4,9 +4,7 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <glib.h>
 
 #include "core/app/config.h"
 #include "core/app/log.h"
@@ -21,14 +19,19 @@ namespace {
 // then would lose every other key.
 bool LoadText(const std::filesystem::path& path, std::string& text) {
   text.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::error_code ec;
-    return !std::filesystem::exists(path, ec) && !ec;
+  gchar* contents = nullptr;
+  gsize length = 0;
+  GError* error = nullptr;
+  // GLib reports a read error (a folder under the file's name, a disk error)
+  // as an error; a stream would throw from inside its iterator.
+  if (!g_file_get_contents(path.c_str(), &contents, &length, &error)) {
+    const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+    if (!missing) LogWarning("ini", error->message);
+    g_error_free(error);
+    return missing;
   }
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return false;
-  text = DecodeLegacyText(bytes);
+  text = DecodeLegacyText(std::string_view(contents, length));
+  g_free(contents);
   return true;
 }
 

@@ -96,6 +96,16 @@ TEST(AppSettings, FilesLieInNuveHomeAndLoginIniIsOwnerOnly) {
 namespace nuve::core {
 namespace {
 
+TEST(IniFile, FolderUnderTheFileNameReadsAsMissingAndFailsToWrite) {
+  test::TempHome home;
+  const auto path = home.path() / "Set save.ini";
+  std::filesystem::create_directory(path);
+  IniFile ini(path);
+  EXPECT_EQ(ini.Read("网址配置", "主页", "dflt"), "dflt");
+  EXPECT_FALSE(ini.Write("网址配置", "主页", "www.a.test").ok());
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
 TEST(IniFile, FileThatCannotBeReadIsNotOverwritten) {
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
   test::TempHome home;
