@@ -105,10 +105,14 @@ TEST_F(FavouritesTest, StartUpListingDeleteAndThePopUpMenu) {
   WriteFileBytes(Folder() / "\xD0\xC2\xC0\xCB.url", "[InternetShortcut]\r\nURL=" + pages_->Url("/title/Gbk"));
   WriteFileBytes(Folder() / "empty.url", "");
   WriteFileBytes(Folder() / "readme.txt", "not a favourite");
+  // A marker file with broken lines and a key of someone else's.
+  WriteFileBytes(home_->path() / "Collection.ini", "[收藏夹配置]\r\n收藏确认=old\r\nbroken line\r\n[其它]\r\n键=值\r\n");
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
   ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
   EXPECT_EQ(Panel().Titles(), (std::vector<std::string>{"empty", "Upper", "新浪"}));
-  EXPECT_EQ(core::IniFile(home_->path() / "Collection.ini").Read("收藏夹配置", "收藏确认"), pages_->Url("/title/One"));
+  const core::IniFile collection(home_->path() / "Collection.ini");
+  EXPECT_EQ(collection.Read("收藏夹配置", "收藏确认"), pages_->Url("/title/One"));
+  EXPECT_EQ(collection.Read("其它", "键"), "值");
 
   // Lines after the address, and a GBK name: both open their page.
   Panel().list().get_row_at_index(1)->activate();
@@ -143,7 +147,10 @@ TEST_F(FavouritesTest, StartUpListingDeleteAndThePopUpMenu) {
 }
 
 TEST_F(FavouritesTest, PanelTogglesAndTheLaterWindowsItemsAreGreyedOut) {
+  std::filesystem::create_directories(Folder());
+  WriteFileBytes(Folder() / "a.url", "[InternetShortcut]\r\nURL=http://a.test/");
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
   EXPECT_FALSE(Panel().get_visible()) << "hidden at start";
   window.activate_action("win.toggle-favourites");
   EXPECT_TRUE(Panel().get_visible());
@@ -151,6 +158,18 @@ TEST_F(FavouritesTest, PanelTogglesAndTheLaterWindowsItemsAreGreyedOut) {
   window.activate_action("win.toggle-favourites");
   EXPECT_FALSE(Panel().get_visible()) << "pressed twice: back to the first state";
   window.activate_action("win.toggle-favourites");
+
+  // A right click on a row selects it and opens the menu with "删除" on.
+  RunFor(300);
+  int x = 0;
+  int y = 0;
+  ASSERT_TRUE(ScreenCentre(*Panel().list().get_row_at_index(0), x, y));
+  ASSERT_TRUE(XDoTool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 3"));
+  ASSERT_TRUE(RunUntil([&] { return Panel().menu().get_visible(); }, 3000));
+  EXPECT_EQ(Panel().SelectedIndex(), 0);
+  EXPECT_TRUE(Panel().DeleteEnabled());
+  Panel().menu().popdown();
+
   Click(Named<Gtk::Button>(window, "超级按钮1"));
   EXPECT_FALSE(Panel().get_visible());
 

@@ -135,6 +135,7 @@ TEST(FavouritesStore, ListsAnyCaseSortedAndSurvivesBrokenFiles) {
   WriteFileBytes(folder / "a.url", "");                                     // 0 bytes
   WriteFileBytes(folder / "c.Url", "\0\xFF\xFE\x01 binary"s);  // garbage
   WriteFileBytes(folder / "\xD0\xC2\xC0\xCB.url", "[InternetShortcut]\r\nURL=http://gbk.test/");  // GBK name
+  WriteFileBytes(folder / "\xFF\xFE.url", "URL=http://neither.test/");  // neither UTF-8 nor GBK
   WriteFileBytes(folder / "notes.txt", "URL=http://no.test/");
   WriteFileBytes(folder / ".url", "URL=http://no.test/");
   std::filesystem::create_directory(folder / "dir.url");
@@ -149,7 +150,7 @@ TEST(FavouritesStore, ListsAnyCaseSortedAndSurvivesBrokenFiles) {
   }
 
   const auto entries = store.List();
-  EXPECT_EQ(TitlesOf(entries), (std::vector<std::string>{"a", "b", "big", "c", "late", "新浪"}));
+  EXPECT_EQ(TitlesOf(entries), (std::vector<std::string>{"a", "b", "big", "c", "late", "新浪", "\uFFFD\uFFFD"}));
   std::map<std::string, std::string> addresses;
   for (const auto& e : entries) addresses[e.title] = store.ReadAddress(e);
   EXPECT_EQ(addresses["a"], "");
@@ -158,6 +159,7 @@ TEST(FavouritesStore, ListsAnyCaseSortedAndSurvivesBrokenFiles) {
   EXPECT_EQ(addresses["c"], "");
   EXPECT_EQ(addresses["late"], "");
   EXPECT_EQ(addresses["新浪"], "http://gbk.test/") << "the GBK-named file opens under its own name";
+  EXPECT_EQ(addresses["\uFFFD\uFFFD"], "http://neither.test/");
   // A pipe named like a favourite is neither listed nor waited on.
   EXPECT_EQ(store.ReadAddress({"pipe", folder / "pipe.url"}), "");
 
