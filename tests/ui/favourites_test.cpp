@@ -37,10 +37,6 @@ TEST_F(FavouritesTest, AddChecksInOrderAndRefusesNamesThatAreNoFileName) {
   Open(pages_->Url("/title/One"));
   ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
   ui::AddFavouriteWindow& add = OpenAddWindow();
-  EXPECT_EQ(add.get_title(), "收藏");
-  EXPECT_EQ(Named<Gtk::Label>(add, "透明标签1").get_text(), "将要收藏的网址：");
-  EXPECT_EQ(Named<Gtk::Label>(add, "透明标签2").get_text(), "备注：");
-  EXPECT_EQ(Named<Gtk::Button>(add, "按钮2").get_label(), "取消");
   ASSERT_FALSE(std::filesystem::exists(Folder()));
 
   Fill(add, "", "");
