@@ -109,3 +109,17 @@ bool XDoTool(const std::string& arguments) {
 }
 
 }  // namespace nuve::test
+
+namespace nuve::test {
+
+void Click(Gtk::Button& button) { g_signal_emit_by_name(button.gobj(), "clicked"); }
+
+Gtk::Widget* FindNamed(Gtk::Widget& root, const std::string& name) {
+  if (root.get_name().raw() == name) return &root;
+  for (Gtk::Widget* child = root.get_first_child(); child != nullptr; child = child->get_next_sibling()) {
+    if (Gtk::Widget* found = FindNamed(*child, name)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace nuve::test

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -81,5 +82,22 @@ bool ScreenCentre(Gtk::Widget& widget, int& x, int& y);
 bool ScreenPoint(Gtk::Widget& widget, double dx, double dy, int& x, int& y);
 // Runs xdotool with `arguments`; false when it fails.
 bool XDoTool(const std::string& arguments);
+
+// Clicks a button at once (activate() only clicks after its press animation).
+void Click(Gtk::Button& button);
+
+// The first widget named `name` (a form name) in the tree under `root`,
+// `root` included; null when there is none.
+Gtk::Widget* FindNamed(Gtk::Widget& root, const std::string& name);
+// The same, as a T; the test fails when it is missing or of another kind.
+template <typename T>
+T& Named(Gtk::Widget& root, const std::string& name) {
+  auto* widget = dynamic_cast<T*>(FindNamed(root, name));
+  if (widget == nullptr) {
+    ADD_FAILURE() << "no widget " << name;
+    throw std::runtime_error("no widget " + name);
+  }
+  return *widget;
+}
 
 }  // namespace nuve::test

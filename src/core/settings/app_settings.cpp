@@ -6,6 +6,8 @@ constexpr char kUrlSection[] = "网址配置";
 constexpr char kHomePageKey[] = "主页";
 constexpr char kLoginSection[] = "登录配置";
 constexpr char kLoginStateKey[] = "登录态";
+constexpr char kFavouritesSection[] = "收藏夹配置";
+constexpr char kFavouritesCheckKey[] = "收藏确认";
 }  // namespace
 
 AppSettings::AppSettings(const Config& config)
@@ -23,6 +25,10 @@ std::string AppSettings::LoginState() const { return login_.Read(kLoginSection, 
 
 Status AppSettings::SetLoginState(const std::string& state) const {
   return login_.Write(kLoginSection, kLoginStateKey, state);
+}
+
+Status AppSettings::SetFavouritesCheck(const std::string& address) const {
+  return collection_.Write(kFavouritesSection, kFavouritesCheckKey, address);
 }
 
 }  // namespace nuve::core

@@ -23,6 +23,9 @@ class AppSettings {
   std::string LoginState() const;
   Status SetLoginState(const std::string& state) const;
 
+  // The start-up marker: the address box's text when the favourites are listed.
+  Status SetFavouritesCheck(const std::string& address) const;
+
   const IniFile& set_save() const { return set_save_; }
   const IniFile& login() const { return login_; }
   const IniFile& collection() const { return collection_; }

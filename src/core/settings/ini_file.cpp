@@ -3,41 +3,36 @@
 // UTF-8 text is stored as it is; no wide-character conversion is needed.
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <glib.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <glib.h>
 
 #include "core/app/config.h"
 #include "core/app/log.h"
+#include "core/util/atomic_file.h"
+#include "core/util/legacy_text.h"
 
 namespace nuve::core {
 namespace {
 
-// Whole file as UTF-8 text; legacy GBK files are converted. "" when missing.
-std::string LoadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr)) return bytes;
-  gsize written = 0;
-  gchar* converted = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", "GBK",
-                               nullptr, &written, nullptr);
-  if (converted == nullptr) {
-    LogWarning("ini", path.string() + " is neither UTF-8 nor GBK; reading what is valid");
-    gchar* valid = g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size()));
-    std::string text(valid);
-    g_free(valid);
-    return text;
+// Whole file as UTF-8 text; legacy GBK files are converted. Missing files
+// read as "". False when the file exists but cannot be read: writing over it
+// then would lose every other key.
+bool LoadText(const std::filesystem::path& path, std::string& text) {
+  text.clear();
+  gchar* contents = nullptr;
+  gsize length = 0;
+  GError* error = nullptr;
+  // GLib reports a read error (a folder under the file's name, a disk error)
+  // as an error; a stream would throw from inside its iterator.
+  if (!g_file_get_contents(path.c_str(), &contents, &length, &error)) {
+    const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+    if (!missing) LogWarning("ini", error->message);
+    g_error_free(error);
+    return missing;
   }
-  std::string text(converted, written);
-  g_free(converted);
-  return text;
+  text = DecodeLegacyText(std::string_view(contents, length));
+  g_free(contents);
+  return true;
 }
 
 bool Parse(const std::filesystem::path& path, CSimpleIniA& ini) {
@@ -45,7 +40,8 @@ bool Parse(const std::filesystem::path& path, CSimpleIniA& ini) {
   ini.SetMultiKey(false);
   ini.SetMultiLine(false);
   ini.SetQuotes(false);
-  const std::string text = LoadText(path);
+  std::string text;
+  if (!LoadText(path, text)) return false;
   // SimpleIni skips lines it cannot read; it fails only on allocation.
   return ini.LoadData(text.data(), text.size()) >= 0;
 }
@@ -68,7 +64,10 @@ Status IniFile::Write(std::string_view section, std::string_view key, std::strin
     return Error{ErrorKind::kIo, "cannot create the folder of " + path_.string()};
   }
   CSimpleIniA ini;
-  Parse(path_, ini);
+  if (!Parse(path_, ini)) {
+    LogWarning("ini", "cannot read " + path_.string() + "; leaving it as it is");
+    return Error{ErrorKind::kIo, path_.string() + ": cannot read the file"};
+  }
   // A value keeps to one line: a line break would start a new key.
   std::string one_line(value);
   for (char& c : one_line) {
@@ -77,35 +76,9 @@ Status IniFile::Write(std::string_view section, std::string_view key, std::strin
   ini.SetValue(std::string(section).c_str(), std::string(key).c_str(), one_line.c_str());
   std::string text;
   if (ini.Save(text) < 0) return Error{ErrorKind::kIo, "cannot format " + path_.string()};
-
-  const std::string tmp = path_.string() + ".tmp-XXXXXX";
-  std::string tmp_path = tmp;
-  const int fd = mkstemp(tmp_path.data());
-  if (fd < 0) return Error{ErrorKind::kIo, path_.string() + ": " + std::strerror(errno)};
-  fchmod(fd, owner_only_ ? 0600 : 0644);
-  const char* p = text.data();
-  size_t left = text.size();
-  bool ok = true;
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  const int saved_errno = errno;
-  ::close(fd);
-  if (!ok || std::rename(tmp_path.c_str(), path_.c_str()) != 0) {
-    const std::string reason = std::strerror(ok ? errno : saved_errno);
-    ::unlink(tmp_path.c_str());
-    LogWarning("ini", "cannot write " + path_.string() + ": " + reason);
-    return Error{ErrorKind::kIo, path_.string() + ": " + reason};
-  }
-  return {};
+  Status written = WriteFileAtomically(path_, text, owner_only_ ? 0600 : 0644);
+  if (!written.ok()) LogWarning("ini", "cannot write " + written.error().detail);
+  return written;
 }
 
 }  // namespace nuve::core

@@ -7,6 +7,7 @@ namespace nuve::ui {
 AppContext::AppContext(core::Config config, UiHost& ui_host)
     : config_(std::move(config)),
       settings_(config_),
+      favourites_(config_.data_dir / "收藏夹"),
       ui_host_(ui_host),
       // The keep-alive calls back on its own thread; the UI thread takes over.
       login_session_(std::chrono::milliseconds(config_.keepalive_ms),

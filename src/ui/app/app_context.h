@@ -16,6 +16,7 @@
 #include "core/account/login_session.h"
 #include "core/account/user_info.h"
 #include "core/app/config.h"
+#include "core/favourites/favourites_store.h"
 #include "core/settings/app_settings.h"
 #include "core/util/codec_util.h"
 #include "core/util/duration_formatter.h"
@@ -36,6 +37,8 @@ class AppContext {
   const core::Config& config() const { return config_; }
   const core::AppSettings& settings() const { return settings_; }
   UiHost& ui_host() { return ui_host_; }
+  // The favourites folder "收藏夹" in the data folder.
+  const core::FavouritesStore& favourites() const { return favourites_; }
 
   // Every web view is built from this one session and these settings.
   WebKitNetworkSession* network_session() const { return network_session_; }
@@ -70,6 +73,7 @@ class AppContext {
  private:
   core::Config config_;
   core::AppSettings settings_;
+  core::FavouritesStore favourites_;
   UiHost& ui_host_;
   WebKitNetworkSession* network_session_ = nullptr;
   WebKitSettings* web_settings_ = nullptr;

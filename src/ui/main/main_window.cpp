@@ -11,7 +11,7 @@
 namespace nuve::ui {
 
 MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
-    : context_(context), tab_strip_(context) {
+    : context_(context), tab_strip_(context), favourites_panel_(context.favourites(), context.ui_host()) {
   set_title(core::kProgramTitle);
   set_default_size(1024, 700);
   BuildLayout();
@@ -28,6 +28,7 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
   navigation_bar_.signal_forward().connect([this] { tab_strip_.CurrentTab().GoForward(); });
   navigation_bar_.signal_refresh().connect([this] { tab_strip_.CurrentTab().Reload(); });
   navigation_bar_.signal_stop().connect([this] { tab_strip_.CurrentTab().Stop(); });
+  favourites_panel_.signal_open().connect(sigc::mem_fun(*this, &MainWindow::OnOpenFavourite));
 
   // A login the keep-alive could not renew ends the program once the user
   // has read why: the main window closes, and with it the process (exit 0).
@@ -82,6 +83,12 @@ void MainWindow::RunStartupSequence(const core::StartRequest& start) {
   Go();
 
   maximize();
+
+  // The favourites: the start-up marker in "Collection.ini", then the list.
+  if (const core::Status s = context_.settings().SetFavouritesCheck(navigation_bar_.Address()); !s.ok()) {
+    core::LogWarning("start-up", s.error().detail);
+  }
+  favourites_panel_.LoadFromStore();
 
   // The logout item is offered unless the stored state says logged out.
   logout_action_->set_enabled(context_.settings().LoginState() != "0");

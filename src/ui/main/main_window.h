@@ -51,7 +51,10 @@ class MainWindow : public Gtk::ApplicationWindow {
   void OnCurrentTitleChanged(BrowserTab& tab);
   void OnCurrentUriChanged(BrowserTab& tab);
   void OnLogout();
-  void OnOpenFavouritesFolder();
+  void OnAddFavourite();
+  void OnOpenFavourite(const std::string& address);
+  void OnSettings(bool about_page);
+  void LoadHomePageAfterSettings();
 
   AppContext& context_;
   Gtk::Box layout_{Gtk::Orientation::VERTICAL};

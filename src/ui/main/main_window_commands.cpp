@@ -1,10 +1,11 @@
 // The main window's command table: menu items and keyboard shortcuts.
-#include <gio/gio.h>
-
-#include "core/app/config.h"
+#include "core/app/address.h"
 #include "core/app/log.h"
 #include "ui/app/app_context.h"
+#include "ui/app/ui_host.h"
+#include "ui/favourites/add_favourite_window.h"
 #include "ui/main/main_window.h"
+#include "ui/settings/settings_window.h"
 
 namespace nuve::ui {
 
@@ -17,13 +18,15 @@ void MainWindow::InstallActions() {
   add_action("focus-address", [this] { navigation_bar_.FocusAddress(); });
   add_action("quit", [this] { close(); });
   add_action("toggle-favourites", [this] { favourites_panel_.Toggle(); });
-  add_action("open-favourites-folder", sigc::mem_fun(*this, &MainWindow::OnOpenFavouritesFolder));
+  add_action("open-favourites-folder", [this] { favourites_panel_.OpenFolder(); });
+  add_action("add-favourite", sigc::mem_fun(*this, &MainWindow::OnAddFavourite));
+  add_action("settings", [this] { OnSettings(false); });
+  add_action("about", [this] { OnSettings(true); });
   logout_action_ = add_action("logout", sigc::mem_fun(*this, &MainWindow::OnLogout));
-  // The windows of these items come with the settings, favourites and
-  // account windows; until then the items are there and do nothing.
-  for (const char* name : {"settings", "check-update", "add-favourite", "update-log", "about", "login",
-                           "personal-centre"}) {
-    add_action(name, [] {});
+  // The windows of these items are still to come; until then the items are
+  // shown greyed out.
+  for (const char* name : {"check-update", "update-log", "login", "personal-centre"}) {
+    add_action(name, [] {})->set_enabled(false);
   }
 }
 
@@ -73,17 +76,39 @@ void MainWindow::OnLogout() {
   context_.main_account().StopKeepAlive();
 }
 
-void MainWindow::OnOpenFavouritesFolder() {
-  const auto folder = context_.config().data_dir / "收藏夹";
-  core::EnsureDirectory(folder);
-  gchar* uri = g_filename_to_uri(folder.c_str(), nullptr, nullptr);
-  if (uri == nullptr) return;
-  GError* error = nullptr;
-  if (!g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
-    core::LogWarning("favourites", std::string("cannot open the folder: ") + error->message);
-    g_error_free(error);
+// The page on screen is the one the user means: its address and title are
+// offered, and a favourite opens in its tab.
+void MainWindow::OnAddFavourite() {
+  BrowserTab& tab = tab_strip_.CurrentTab();
+  auto window = std::make_unique<AddFavouriteWindow>(context_.favourites(), context_.ui_host(), tab.Uri(),
+                                                     tab.Title());
+  window->signal_saved().connect(sigc::mem_fun(favourites_panel_, &FavouritesPanel::ShowSaved));
+  context_.ui_host().ShowModal(std::move(window), this);
+}
+
+void MainWindow::OnOpenFavourite(const std::string& address) {
+  tab_strip_.CurrentTab().Load(core::NormaliseAddress(address));
+}
+
+// "设置F1" goes to the stored home page once the window has closed; "关于(F2)"
+// shows the same window on its "关于" page and goes nowhere.
+void MainWindow::OnSettings(bool about_page) {
+  using Page = SettingsWindow::Page;
+  auto window = std::make_unique<SettingsWindow>(context_.config(), context_.settings(), context_.ui_host(),
+                                                 about_page ? Page::kAbout : Page::kSettings);
+  std::function<void()> on_closed;
+  if (!about_page) {
+    // A slot on this window: it does nothing once the window is gone.
+    sigc::slot<void()> after = sigc::mem_fun(*this, &MainWindow::LoadHomePageAfterSettings);
+    on_closed = [after] { after(); };
   }
-  g_free(uri);
+  context_.ui_host().ShowModal(std::move(window), this, std::move(on_closed));
+}
+
+void MainWindow::LoadHomePageAfterSettings() {
+  // An empty home page leaves the tab where it is.
+  const std::string home = context_.settings().HomePage();
+  if (!home.empty()) tab_strip_.CurrentTab().Load(core::NormaliseAddress(home));
 }
 
 }  // namespace nuve::ui

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/settings/app_settings.h"
 #include "support/temp_home.h"
@@ -87,6 +88,35 @@ TEST(AppSettings, FilesLieInNuveHomeAndLoginIniIsOwnerOnly) {
   struct stat st {};
   ASSERT_EQ(stat((home.path() / "login.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+}  // namespace
+}  // namespace nuve::core
+
+namespace nuve::core {
+namespace {
+
+TEST(IniFile, FolderUnderTheFileNameReadsAsMissingAndFailsToWrite) {
+  test::TempHome home;
+  const auto path = home.path() / "Set save.ini";
+  std::filesystem::create_directory(path);
+  IniFile ini(path);
+  EXPECT_EQ(ini.Read("网址配置", "主页", "dflt"), "dflt");
+  EXPECT_FALSE(ini.Write("网址配置", "主页", "www.a.test").ok());
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST(IniFile, FileThatCannotBeReadIsNotOverwritten) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  test::TempHome home;
+  const auto path = home.path() / "Set save.ini";
+  test::WriteFileBytes(path, "[网址配置]\n主页=www.a.test\n[其它]\n键=值\n");
+  chmod(path.c_str(), 0200);
+  IniFile ini(path);
+  EXPECT_FALSE(ini.Write("网址配置", "主页", "www.b.test").ok());
+  chmod(path.c_str(), 0644);
+  EXPECT_EQ(ini.Read("其它", "键"), "值");
+  EXPECT_EQ(ini.Read("网址配置", "主页"), "www.a.test");
 }
 
 }  // namespace
