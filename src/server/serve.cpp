@@ -123,7 +123,7 @@ int Serve(const ServerOptions& options) {
   ResetPage reset_page(deps);
   VersionChannel versions(deps);
   FrontOptions front_options{listen->first, listen->second, options.tls_cert, options.tls_key, options.threads};
-  HttpFront front(routes, reset_page, versions, front_options);
+  HttpFront front(routes, reset_page, versions, *store, front_options);
   if (const std::string error = front.Bind(); !error.empty()) {
     LogError(error);
     return 1;

@@ -30,7 +30,8 @@ inline constexpr std::size_t kMaxMultipartBody = 2 * 1024 * 1024 + 64 * 1024;
 
 class HttpFront {
  public:
-  HttpFront(const ApiRoutes& routes, const ResetPage& reset_page, const VersionChannel& versions,
+  // `store` answers the health check.
+  HttpFront(const ApiRoutes& routes, const ResetPage& reset_page, const VersionChannel& versions, Store& store,
             FrontOptions options);
   ~HttpFront();
   HttpFront(const HttpFront&) = delete;
@@ -50,6 +51,7 @@ class HttpFront {
   const ApiRoutes& routes_;
   const ResetPage& reset_page_;
   const VersionChannel& versions_;
+  Store& store_;
   const FrontOptions options_;
   std::unique_ptr<httplib::Server> server_;
   int port_ = 0;
