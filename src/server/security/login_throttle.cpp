@@ -5,7 +5,8 @@
 namespace nuve::server {
 
 ThrottleVerdict LoginThrottle::Check(Tx& tx, std::string_view account, std::int64_t now) {
-  const std::int64_t since = now - kLoginFailureWindowMs;
+  // A failure exactly as old as the window has left it.
+  const std::int64_t since = now - kLoginFailureWindowMs + 1;
   if (tx.CountLoginFailures(account, since) < kLoginFailuresAllowed) return {};
   return {true, tx.OldestLoginFailure(account, since) + kLoginFailureWindowMs};
 }
