@@ -131,6 +131,10 @@ int Serve(const ServerOptions& options) {
   const std::string scheme = options.tls_cert.empty() ? "http://" : "https://";
   const std::string shown_host = listen->first.find(':') != std::string::npos ? "[" + listen->first + "]"
                                                                                 : listen->first;
+  if (options.public_url.empty() && listen->second == 0) {
+    // The port was chosen by the system only now; links must name it.
+    config.public_url = config.public_url.substr(0, config.public_url.rfind(':') + 1) + std::to_string(front.port());
+  }
   LogInfo("listening on " + scheme + shown_host + ":" + std::to_string(front.port()) + ", database " +
           store->Describe() + ", signups " + (config.signups_open ? "open" : "closed") + ", links to " +
           config.public_url);

@@ -1,6 +1,9 @@
 #include "server_process.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,10 +33,8 @@ std::filesystem::path TempFile(const char* stem) {
 
 // Starts the program with its standard streams on the given files; the
 // environment loses every NUVE_ACCOUNT_* variable, so only `args` count.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& in, const std::string& out,
-            const std::string& err) {
-  std::vector<std::string> all = {NUVE_ACCOUNT_SERVER};
-  all.insert(all.end(), args.begin(), args.end());
+pid_t SpawnProgram(std::vector<std::string> all, const std::string& in, const std::string& out,
+                   const std::string& err) {
   std::vector<char*> argv;
   for (auto& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -54,6 +55,13 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& in, const s
     _exit(127);
   }
   return pid;
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::string& in, const std::string& out,
+            const std::string& err) {
+  std::vector<std::string> all = {NUVE_ACCOUNT_SERVER};
+  all.insert(all.end(), args.begin(), args.end());
+  return SpawnProgram(all, in, out, err);
 }
 
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
@@ -109,6 +117,39 @@ int ServerProcess::Stop() {
   waitpid(pid_, &status, 0);
   pid_ = -1;
   return ExitCode(status);
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv)
+    : pid_(SpawnProgram(argv, "/dev/null", "/dev/null", "/dev/null")) {}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+}
+
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+bool Listening(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  close(fd);
+  return ok;
 }
 
 CommandResult RunServerCommand(const std::vector<std::string>& args, const std::string& input) {

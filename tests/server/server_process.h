@@ -38,6 +38,24 @@ class ServerProcess {
   std::filesystem::path log_;
 };
 
+// Another program the tests need (an SMTP server); killed when it goes.
+class ChildProcess {
+ public:
+  // argv[0] is the program's path; its output goes to /dev/null.
+  explicit ChildProcess(const std::vector<std::string>& argv);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// A TCP port on 127.0.0.1 that nothing listens on at the moment.
+int FreePort();
+// Whether something accepts connections on 127.0.0.1:port.
+bool Listening(int port);
+
 struct CommandResult {
   int code = -1;
   std::string out;

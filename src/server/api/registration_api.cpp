@@ -17,10 +17,11 @@ constexpr std::size_t kMaxNameLength = 20;
 // Reserves a mail to `address` and stores what it carries in one
 // transaction; nullopt when reserved, else the refusal.
 template <class Prepare>
-std::optional<ApiReply> ReserveMail(const ServiceDeps& deps, const std::string& address, const std::string& client,
-                                    std::int64_t now, std::int64_t& record, Prepare&& prepare) {
+std::optional<ApiReply> ReserveMail(const ServiceDeps& deps, const char* kind, const std::string& address,
+                                    const std::string& client, std::int64_t now, std::int64_t& record,
+                                    Prepare&& prepare) {
   return deps.store.Write([&](Tx& tx) -> std::optional<ApiReply> {
-    const MailReservation r = MailQuota::Reserve(tx, address, client, now);
+    const MailReservation r = MailQuota::Reserve(tx, kind, address, client, now);
     if (r.outcome == MailReservation::Outcome::kTooSoon) {
       return Refuse(ReplyCode::kThrottled, texts::MailTooSoon(r.wait_seconds));
     }
@@ -94,7 +95,7 @@ ApiReply RegistrationApi::SendRegisterCode(const ApiRequest& request) const {
   const std::string code = NewRegisterCode();
   const std::int64_t now = deps_.clock.NowMs();
   std::int64_t record = 0;
-  if (auto refusal = ReserveMail(deps_, email, request.client_address, now, record, [&](Tx& tx) {
+  if (auto refusal = ReserveMail(deps_, "code", email, request.client_address, now, record, [&](Tx& tx) {
         tx.PutRegisterCode(email, code, now + kRegisterCodeLifetimeMs);
       })) {
     return *refusal;
@@ -123,7 +124,7 @@ ApiReply RegistrationApi::SendPasswordReset(const ApiRequest& request) const {
   const std::string digest = TokenDigest(token);
   const std::int64_t now = deps_.clock.NowMs();
   std::int64_t record = 0;
-  if (auto refusal = ReserveMail(deps_, user->email, request.client_address, now, record, [&](Tx& tx) {
+  if (auto refusal = ReserveMail(deps_, "reset", user->email, request.client_address, now, record, [&](Tx& tx) {
         tx.InsertResetToken(digest, user->id, now + kResetLinkLifetimeMs);
       })) {
     return *refusal;

@@ -4,8 +4,9 @@
 
 namespace nuve::server {
 
-MailReservation MailQuota::Reserve(Tx& tx, std::string_view address, std::string_view client, std::int64_t now) {
-  const MailCounts counts = tx.CountMails(address, client, now - kDayMs);
+MailReservation MailQuota::Reserve(Tx& tx, std::string_view kind, std::string_view address,
+                                   std::string_view client, std::int64_t now) {
+  const MailCounts counts = tx.CountMails(kind, address, client, now - kDayMs);
   MailReservation r;
   if (counts.last_to_address > 0 && now - counts.last_to_address < kMailIntervalMs) {
     r.outcome = MailReservation::Outcome::kTooSoon;
@@ -16,7 +17,7 @@ MailReservation MailQuota::Reserve(Tx& tx, std::string_view address, std::string
     r.outcome = MailReservation::Outcome::kDailyCapReached;
     return r;
   }
-  r.record_id = tx.InsertMailRecord(address, client, now);
+  r.record_id = tx.InsertMailRecord(kind, address, client, now);
   return r;
 }
 

@@ -20,7 +20,10 @@ struct MailReservation {
 
 class MailQuota {
  public:
-  static MailReservation Reserve(Tx& tx, std::string_view address, std::string_view client, std::int64_t now);
+  // `kind` ("code" or "reset"): the minute between two mails to one address
+  // counts per kind, so a reset link is not held up by a code just sent.
+  static MailReservation Reserve(Tx& tx, std::string_view kind, std::string_view address, std::string_view client,
+                                 std::int64_t now);
   static void Release(Tx& tx, std::int64_t record_id);
 };
 

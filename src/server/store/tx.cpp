@@ -134,24 +134,26 @@ bool Tx::HasLiveCode(std::string_view email, std::int64_t now, int max_tries) {
               .empty();
 }
 
-MailCounts Tx::CountMails(std::string_view address, std::string_view client, std::int64_t day_start) {
+MailCounts Tx::CountMails(std::string_view kind, std::string_view address, std::string_view client,
+                          std::int64_t day_start) {
   MailCounts counts;
-  const SqlRows to = sql_.Query(
-      "SELECT count(*), coalesce(max(sent), 0) FROM mail_log WHERE address = $1 AND sent >= $2",
-      {address, day_start});
-  if (!to.empty()) {
-    counts.today_to_address = to.front().Int(0);
-    counts.last_to_address = to.front().Int(1);
-  }
+  counts.today_to_address =
+      FirstInt(sql_.Query("SELECT count(*) FROM mail_log WHERE address = $1 AND sent >= $2", {address, day_start}))
+          .value_or(0);
+  counts.last_to_address =
+      FirstInt(sql_.Query("SELECT coalesce(max(sent), 0) FROM mail_log WHERE address = $1 AND kind = $2 AND sent >= $3",
+                          {address, kind, day_start}))
+          .value_or(0);
   counts.today_from_client =
       FirstInt(sql_.Query("SELECT count(*) FROM mail_log WHERE client = $1 AND sent >= $2", {client, day_start}))
           .value_or(0);
   return counts;
 }
 
-std::int64_t Tx::InsertMailRecord(std::string_view address, std::string_view client, std::int64_t now) {
-  return FirstInt(sql_.Query("INSERT INTO mail_log (address, client, sent) VALUES ($1, $2, $3) RETURNING id",
-                             {address, client, now}))
+std::int64_t Tx::InsertMailRecord(std::string_view kind, std::string_view address, std::string_view client,
+                                  std::int64_t now) {
+  return FirstInt(sql_.Query("INSERT INTO mail_log (kind, address, client, sent) VALUES ($1, $2, $3, $4) RETURNING id",
+                             {kind, address, client, now}))
       .value_or(0);
 }
 

@@ -50,8 +50,12 @@ class Tx {
   bool HasLiveCode(std::string_view email, std::int64_t now, int max_tries);
 
   // The log of mails sent, for the per-address and per-client limits.
-  MailCounts CountMails(std::string_view address, std::string_view client, std::int64_t day_start);
-  std::int64_t InsertMailRecord(std::string_view address, std::string_view client, std::int64_t now);
+  // `kind` names the sort of mail ("code", "reset"); the last mail to the
+  // address is counted per kind, the daily totals over all kinds.
+  MailCounts CountMails(std::string_view kind, std::string_view address, std::string_view client,
+                        std::int64_t day_start);
+  std::int64_t InsertMailRecord(std::string_view kind, std::string_view address, std::string_view client,
+                                std::int64_t now);
   void DeleteMailRecord(std::int64_t id);
 
   // Failed password checks per account, for the login throttle.
