@@ -8,6 +8,7 @@
 #include "../core/account/test_event_pump.h"
 #include "core/account/account_client.h"
 #include "core/account/login_session.h"
+#include "core/account/user_info.h"
 
 namespace nuve::test {
 
