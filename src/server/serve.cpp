@@ -118,7 +118,8 @@ int Serve(const ServerOptions& options) {
   }
   std::unique_ptr<Mailer> mailer = MakeMailer(options);
   SystemClock clock;
-  const ServiceDeps deps{*store, *hasher, *mailer, clock, config};
+  SessionRenewer sessions(*store);
+  const ServiceDeps deps{*store, *hasher, *mailer, clock, config, sessions};
   ApiRoutes routes(deps);
   ResetPage reset_page(deps);
   VersionChannel versions(deps);

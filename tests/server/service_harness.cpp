@@ -45,7 +45,9 @@ std::unique_ptr<ServiceHarness> ServiceHarness::Create(Backend backend, const se
 }
 
 void ServiceHarness::Build() {
-  deps_ = std::make_unique<server::ServiceDeps>(server::ServiceDeps{*store_, *hasher_, mailer, clock, config_});
+  renewer_ = std::make_unique<server::SessionRenewer>(*store_);
+  deps_ = std::make_unique<server::ServiceDeps>(
+      server::ServiceDeps{*store_, *hasher_, mailer, clock, config_, *renewer_});
   routes_ = std::make_unique<server::ApiRoutes>(*deps_);
   reset_page_ = std::make_unique<server::ResetPage>(*deps_);
 }

@@ -79,6 +79,7 @@ class ServiceHarness {
   std::unique_ptr<server::Store> store_;
   std::unique_ptr<server::PasswordHasher> hasher_;
   server::ServiceConfig config_;
+  std::unique_ptr<server::SessionRenewer> renewer_;
   std::unique_ptr<server::ServiceDeps> deps_;
   std::unique_ptr<server::ApiRoutes> routes_;
   std::unique_ptr<server::ResetPage> reset_page_;

@@ -54,6 +54,24 @@ int Fail(Context& c, const std::string& what) {
   return 1;
 }
 
+// Reads a new password and hashes it; nullopt after saying why not.
+std::optional<std::string> NewPasswordHash(Context& c) {
+  const auto password = ReadNewPassword(c.in, c.err);
+  if (!password) return std::nullopt;
+  if (!IsAcceptablePassword(*password)) {
+    c.err << "a password is 6 to 16 characters\n";
+    return std::nullopt;
+  }
+  const auto hasher = MakeHasher(c.options);
+  if (!hasher) {
+    c.err << "--password-hash is interactive, moderate or light\n";
+    return std::nullopt;
+  }
+  auto hash = hasher->Hash(*password);
+  if (!hash) c.err << "not enough memory to hash the password\n";
+  return hash;
+}
+
 int UserAdd(Context& c, const Words& w) {
   if (w.size() != 4) return Usage(c, "usage: user add ACCOUNT EMAIL [--name NAME]");
   const std::string& account = w[2];
@@ -61,13 +79,8 @@ int UserAdd(Context& c, const Words& w) {
   if (!IsAccountNumber(account)) return Fail(c, "an account is 8 to 10 digits");
   if (!IsEmailAddress(email)) return Fail(c, "not an e-mail address: " + email);
   if (!c.options.name.empty() && !IsShortText(c.options.name, 20)) return Fail(c, "a name is 1 to 20 characters");
-  const auto password = ReadNewPassword(c.in, c.err);
-  if (!password) return 1;
-  if (!IsAcceptablePassword(*password)) return Fail(c, "a password is 6 to 16 characters");
-  const auto hasher = MakeHasher(c.options);
-  if (!hasher) return Usage(c, "unknown --password-hash");
-  const auto hash = hasher->Hash(*password);
-  if (!hash) return Fail(c, "not enough memory to hash the password");
+  const auto hash = NewPasswordHash(c);
+  if (!hash) return 1;
   NewUser user{account, email, *hash, c.options.name, "", "", NowMs()};
   const auto id = c.store.Write([&](Tx& tx) { return tx.InsertUser(user); });
   if (!id) return Fail(c, "the account " + account + " exists already");
@@ -87,13 +100,8 @@ int SetState(Context& c, const Words& w, UserState state) {
 int UserResetPassword(Context& c, const Words& w) {
   if (w.size() != 3) return Usage(c, "usage: user reset-password ACCOUNT");
   if (!c.store.Read([&](Tx& tx) { return tx.FindUserByAccount(w[2]); })) return Fail(c, "no account " + w[2]);
-  const auto password = ReadNewPassword(c.in, c.err);
-  if (!password) return 1;
-  if (!IsAcceptablePassword(*password)) return Fail(c, "a password is 6 to 16 characters");
-  const auto hasher = MakeHasher(c.options);
-  if (!hasher) return Usage(c, "unknown --password-hash");
-  const auto hash = hasher->Hash(*password);
-  if (!hash) return Fail(c, "not enough memory to hash the password");
+  const auto hash = NewPasswordHash(c);
+  if (!hash) return 1;
   const bool done = c.store.Write([&](Tx& tx) {
     const auto user = tx.FindUserByAccount(w[2], true);
     if (!user) return false;

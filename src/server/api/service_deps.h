@@ -2,6 +2,7 @@
 // What the endpoint handlers work with; owned by the serving program.
 
 #include "server/api/clock.h"
+#include "server/api/session_renewer.h"
 #include "server/api/service_config.h"
 #include "server/mail/mailer.h"
 #include "server/security/password_hasher.h"
@@ -15,6 +16,7 @@ struct ServiceDeps {
   Mailer& mailer;
   const Clock& clock;
   const ServiceConfig& config;
+  SessionRenewer& sessions;
 };
 
 }  // namespace nuve::server

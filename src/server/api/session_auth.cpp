@@ -17,8 +17,7 @@ std::optional<std::int64_t> SessionAuth::Renew(const std::string& token) const {
   const std::string digest = TokenDigest(token);
   const std::int64_t now = deps_.clock.NowMs();
   const std::int64_t valid_since = now - deps_.config.session_ttl_ms;
-  if (!deps_.store.Read([&](Tx& tx) { return tx.SessionUser(digest, valid_since); })) return std::nullopt;
-  return deps_.store.Touch([&](Tx& tx) { return tx.TouchSession(digest, now, valid_since); });
+  return deps_.sessions.Renew(digest, now, valid_since);
 }
 
 }  // namespace nuve::server

@@ -15,8 +15,8 @@ class SessionAuth {
   explicit SessionAuth(const ServiceDeps& deps) : deps_(deps) {}
 
   // The user id of a live session, which now counts as used; nullopt for an
-  // unknown, malformed or expired token. An unknown token costs one read and
-  // never waits for the database's writer.
+  // unknown, malformed or expired token. The renewal is the check; renewals
+  // that arrive together share one transaction.
   std::optional<std::int64_t> Renew(const std::string& token) const;
 
  private:
