@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <ctime>
-#include <iostream>
 #include <memory>
 
 #include "server/mail/mail_message.h"
+#include "server/server_log.h"
 
 namespace nuve::server {
 namespace {
@@ -30,6 +30,14 @@ bool IsLoopbackUrl(const std::string& url) {
   if (host == std::string::npos) return false;
   const std::string rest = url.substr(host + 3);
   return rest.starts_with("127.") || rest.starts_with("localhost") || rest.starts_with("[::1]");
+}
+
+// The address without any user and password written into it, for the log.
+std::string UrlForLog(const std::string& url) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t at = url.find('@');
+  if (scheme == std::string::npos || at == std::string::npos || at < scheme) return url;
+  return url.substr(0, scheme + 3) + url.substr(at + 1);
 }
 
 }  // namespace
@@ -67,7 +75,7 @@ bool SmtpMailer::Send(const MailMessage& message) {
   const CURLcode rc = curl_easy_perform(h);
   curl_slist_free_all(recipients);
   if (rc != CURLE_OK) {
-    std::cerr << "mail: cannot send through " << settings_.url << ": " << curl_easy_strerror(rc) << std::endl;
+    LogError("mail: cannot send through " + UrlForLog(settings_.url) + ": " + curl_easy_strerror(rc));
     return false;
   }
   return true;
