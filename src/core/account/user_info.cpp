@@ -22,7 +22,14 @@ DateTime UserInfo::RegistTime() const {
   return TextToDateTime(ReadJsonMember(profile_, "registTime"));
 }
 
-bool UserInfo::IsAccountNormal() const { return ReadJsonMember(profile_, "registTime") != "0"; }
+bool UserInfo::IsAccountNormal() const {
+  // The account service says "normal" or "banned"; a profile without that
+  // member keeps the older rule.
+  const std::string state = ReadJsonMember(profile_, "state");
+  if (state == "normal") return true;
+  if (state == "banned") return false;
+  return ReadJsonMember(profile_, "registTime") != "0";
+}
 
 std::int32_t UserInfo::UserLoginCount() const {
   return TextToInt32(ReadJsonMember(profile_, "userLoginCount"));

@@ -29,7 +29,9 @@ class UserInfo : public ApiResponse {
   std::string LoginAddress() const;
   DateTime LoginTime() const;
   DateTime RegistTime() const;
-  // False only when "registTime" reads exactly "0"; an absent member gives true.
+  // "state" decides when it reads "normal" (true) or "banned" (false);
+  // otherwise false only when "registTime" reads exactly "0" (an absent
+  // member gives true).
   bool IsAccountNormal() const;
   std::int32_t UserLoginCount() const;
 

@@ -56,6 +56,14 @@ TEST(UserInfo, AbsentMembersAndAccountState) {
   EXPECT_FALSE(Profile(R"({"registTime":"0"})").IsAccountNormal());
 }
 
+TEST(UserInfo, StateDecidesWhenTheProfileHasIt) {
+  EXPECT_FALSE(Profile(R"({"registTime":1700000000000,"state":"banned"})").IsAccountNormal());
+  EXPECT_TRUE(Profile(R"({"registTime":0,"state":"normal"})").IsAccountNormal()) << "state wins over registTime";
+  // A state this program does not know falls back to the registTime rule.
+  EXPECT_TRUE(Profile(R"({"registTime":1,"state":"frozen"})").IsAccountNormal());
+  EXPECT_FALSE(Profile(R"({"registTime":0,"state":""})").IsAccountNormal());
+}
+
 // A loopback server for the picture rule: each GET is fetched anew.
 class PictureServer {
  public:

@@ -1,0 +1,75 @@
+#include "server/api/api_routes.h"
+
+#include "server/api/envelope.h"
+#include "server/api/input_rules.h"
+#include "server/api/reply_texts.h"
+#include "server/server_log.h"
+#include "server/store/store_error.h"
+
+namespace nuve::server {
+namespace {
+
+const char* MessageFor(StoreErrorKind kind) {
+  switch (kind) {
+    case StoreErrorKind::kBusy: return texts::kBusy;
+    case StoreErrorKind::kFull: return texts::kDiskFull;
+    default: return texts::kUnavailable;
+  }
+}
+
+bool FieldsAreText(const ApiRequest& request) {
+  for (const auto& [name, value] : request.fields) {
+    if (request.filenames.count(name) > 0 || name == "headImg") continue;  // image bytes
+    if (!IsValidUtf8(name) || !IsValidUtf8(value)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ApiRoutes::ApiRoutes(const ServiceDeps& deps) : session_(deps), registration_(deps), content_(deps), images_(deps) {
+  const auto form = [](auto handler) { return Route{BodyKind::kForm, handler}; };
+  routes_ = {
+      {"/api/comm/keep.e", form([this](const ApiRequest& r) { return session_.KeepAlive(r); })},
+      {"/api/login.e", form([this](const ApiRequest& r) { return session_.Login(r); })},
+      {"/api/info.e", form([this](const ApiRequest& r) { return session_.Info(r); })},
+      {"/api/replyPassword.e", form([this](const ApiRequest& r) { return session_.ChangePassword(r); })},
+      {"/api/getUserInfoById.e", form([this](const ApiRequest& r) { return session_.UserInfoById(r); })},
+      {"/api/register.e",
+       Route{BodyKind::kMultipart, [this](const ApiRequest& r) { return registration_.Register(r); }}},
+      {"/api/sendRegCodeByEmail.e", form([this](const ApiRequest& r) { return registration_.SendRegisterCode(r); })},
+      {"/api/sendRePwdByEmail.e", form([this](const ApiRequest& r) { return registration_.SendPasswordReset(r); })},
+      {"/api/dofeed.e", form([this](const ApiRequest& r) { return content_.Feedback(r); })},
+      {"/api/announcement/list.e", form([this](const ApiRequest& r) { return content_.ListAnnouncements(r); })},
+      {"/api/announcement/get.e", form([this](const ApiRequest& r) { return content_.GetAnnouncement(r); })},
+      {"/api/getUserData.e", form([this](const ApiRequest& r) { return content_.GetUserData(r); })},
+      {"/api/setUserData.e", form([this](const ApiRequest& r) { return content_.SetUserData(r); })},
+      {"/api/upload/getImg.e", form([this](const ApiRequest& r) { return images_.CheckImage(r); })},
+      {"/api/upload/img.e",
+       Route{BodyKind::kMultipart, [this](const ApiRequest& r) { return images_.UploadImage(r); }}},
+      {"/api/updateUserInfo.e", form([this](const ApiRequest& r) { return images_.UpdateUserInfo(r); })},
+  };
+}
+
+std::optional<BodyKind> ApiRoutes::BodyKindOf(std::string_view path) const {
+  const auto it = routes_.find(std::string(path));
+  if (it == routes_.end()) return std::nullopt;
+  return it->second.body;
+}
+
+ApiReply ApiRoutes::Handle(std::string_view path, const ApiRequest& request) const {
+  const auto it = routes_.find(std::string(path));
+  if (it == routes_.end()) return Refuse(ReplyCode::kRefused, texts::kNotFound, 404);
+  if (!FieldsAreText(request)) return Refuse(ReplyCode::kRefused, texts::kBadEncoding);
+  try {
+    return it->second.handler(request);
+  } catch (const StoreError& e) {
+    LogError(std::string(path) + ": " + e.what());
+    return Refuse(ReplyCode::kServiceError, MessageFor(e.kind()));
+  } catch (const std::exception& e) {
+    LogError(std::string(path) + ": " + e.what());
+    return Refuse(ReplyCode::kServiceError, texts::kUnavailable);
+  }
+}
+
+}  // namespace nuve::server
