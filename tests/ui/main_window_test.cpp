@@ -33,7 +33,7 @@ TEST_F(MainWindowTest, AddressArgumentOpensInTheFirstTabAndTheTitleFollows) {
 TEST_F(MainWindowTest, WithoutAddressTheSavedHomePageOpensAndIsKept) {
   const core::AppSettings settings(core::Config::FromEnvironment());
   ASSERT_TRUE(settings.SetHomePage("127.0.0.1:" + std::to_string(pages_->port()) + "/title/Home").ok());
-  ASSERT_TRUE(settings.SetLoginState("0").ok());
+  ASSERT_TRUE(LoginIni().Write("登录配置", "登录态", "0").ok());
   ui::MainWindow& window = Open();
   ASSERT_TRUE(WaitForTitle("Home - NUVE浏览器M1")) << window.get_title();
   EXPECT_EQ(settings.HomePage(), "127.0.0.1:" + std::to_string(pages_->port()) + "/title/Home")
@@ -221,12 +221,11 @@ TEST_F(MainWindowTest, FailedAndHangingPagesShowAnErrorPageAndTheWindowGoesOn) {
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowWritesTheLoggedOutState) {
-  const core::AppSettings settings(core::Config::FromEnvironment());
-  ASSERT_TRUE(settings.SetLoginState("1").ok());
+  ASSERT_TRUE(LoginIni().Write("登录配置", "登录态", "1").ok());
   Open(pages_->Url("/title/One"));
   EXPECT_TRUE(window_->lookup_action("logout")->get_enabled());
   window_.reset();
-  EXPECT_EQ(settings.LoginState(), "0");
+  EXPECT_EQ(LoginIni().Read("登录配置", "登录态"), "0");
 }
 
 TEST_F(MainWindowTest, NewerPublishedVersionIsReported) {

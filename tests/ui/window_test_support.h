@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/app/command_line.h"
+#include "core/settings/ini_file.h"
 #include "support/page_server.h"
 #include "support/temp_home.h"
 #include "ui/app/app_context.h"
@@ -58,6 +59,9 @@ class MainWindowTest : public ::testing::Test {
   void SetEnv(const char* name, const std::string& value);
   ui::MainWindow& Open(const core::StartRequest& start = {});
   ui::MainWindow& Open(const std::string& address);
+
+  // login.ini of the temporary NUVE_HOME.
+  core::IniFile LoginIni() const { return core::IniFile(home_->path() / "login.ini", true); }
 
   bool WaitForTitle(const std::string& window_title, int ms = 15000);
   bool WaitForTabTitle(ui::BrowserTab& tab, const std::string& title, int ms = 15000);

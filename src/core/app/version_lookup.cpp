@@ -1,5 +1,7 @@
 #include "core/app/version_lookup.h"
 
+#include <algorithm>
+
 #include "core/account/charset.h"
 #include "core/app/window_title.h"
 #include "core/util/text_between.h"
@@ -23,7 +25,8 @@ std::string ExtractVersionLabel(std::string reply, const std::string& version_ke
   return TextBetween(text, "\"", "\"", skip);
 }
 
-std::string LatestVersionLookup(const Config& config, const ReadUrlOptions& options) {
+std::string LatestVersionLookup(const Config& config, ReadUrlOptions options) {
+  options.timeout_ms = std::min(options.timeout_ms, kVersionLookupTimeoutMs);
   return ExtractVersionLabel(ReadUrl(VersionSourceUrl(config), options), config.version_key);
 }
 

@@ -10,6 +10,9 @@
 
 namespace nuve::core {
 
+// The version lookup gives up after this long.
+inline constexpr long kVersionLookupTimeoutMs = 10000;
+
 // The address fetched for `config`'s version source and key.
 std::string VersionSourceUrl(const Config& config);
 
@@ -17,9 +20,10 @@ std::string VersionSourceUrl(const Config& config);
 // missing. A reply that is not UTF-8 is read as GBK.
 std::string ExtractVersionLabel(std::string reply, const std::string& version_key);
 
-// Fetches the version source (blocking; run it off the UI thread) and returns
-// the label, "" when the source cannot be reached or the reply has none.
-std::string LatestVersionLookup(const Config& config, const ReadUrlOptions& options = {});
+// Fetches the version source (blocking, for kVersionLookupTimeoutMs at most:
+// run it off the UI thread) and returns the label, "" when the source cannot
+// be reached or the reply has none.
+std::string LatestVersionLookup(const Config& config, ReadUrlOptions options = {});
 
 // Whether the published `latest` label asks for an update of this build. An
 // empty label (the source could not be read) never does.

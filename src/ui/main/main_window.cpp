@@ -41,10 +41,8 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
 MainWindow::~MainWindow() {
   // Closing the browser ends the login: the next start is logged out.
   context_.set_session_expired_handler({});
-  context_.main_account().StopKeepAlive();
-  if (const core::Status s = context_.settings().SetLoginState("0"); !s.ok()) {
-    core::LogWarning("main window", s.error().detail);
-  }
+  login_state_changed_.Reset();
+  context_.login_state().LogOut();
 }
 
 void MainWindow::BuildLayout() {
@@ -83,19 +81,26 @@ void MainWindow::RunStartupSequence(const core::StartRequest& start) {
 
   maximize();
 
-  // The logout item is offered unless the stored state says logged out.
-  logout_action_->set_enabled(context_.settings().LoginState() != "0");
-
-  context_.main_account().SetAppKey(core::kApplicationKey);
+  // The logout item is offered unless the stored state says logged out, and
+  // follows every login and logout of the run.
+  core::LoginState& login_state = context_.login_state();
+  logout_action_->set_enabled(login_state.CanLogOut());
+  login_state_changed_ = login_state.Subscribe([this] {
+    logout_action_->set_enabled(context_.login_state().CanLogOut());
+  });
 
   StartVersionCheck();
 }
 
 void MainWindow::StartVersionCheck() {
   const core::Config config = context_.config();
-  const core::ReadUrlOptions options = context_.read_url_options();
-  background_.Run<std::string>(
-      [config, options] { return core::LatestVersionLookup(config, options); },
+  core::ReadUrlOptions options = context_.read_url_options();
+  context_.tasks().Run<std::string>(
+      tasks_,
+      [config, options](std::stop_token stop) mutable {
+        options.stop = stop;
+        return core::LatestVersionLookup(config, options);
+      },
       [this](std::string latest) {
         if (!core::IsNewerVersionPublished(latest)) return;
         core::LogWarning("version check", "a newer version is published: " + latest);

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "core/app/command_line.h"
-#include "ui/app/background_task.h"
+#include "core/account/login_state.h"
+#include "core/util/task_scope.h"
 #include "ui/favourites/favourites_panel.h"
 #include "ui/main/navigation_bar.h"
 #include "ui/main/tab_strip.h"
@@ -62,7 +63,10 @@ class MainWindow : public Gtk::ApplicationWindow {
   FavouritesPanel favourites_panel_;
   Gtk::Label status_bar_;
   Glib::RefPtr<Gio::SimpleAction> logout_action_;
-  BackgroundTasks background_;
+  // The logout item follows the stored login state.
+  core::LoginState::Subscription login_state_changed_;
+  // The version check's reply dies with the window.
+  core::TaskScope tasks_;
   sigc::signal<void(const std::string&)> newer_version_;
 };
 

@@ -66,12 +66,7 @@ void MainWindow::BuildMenu() {
   layout_.prepend(*bar);
 }
 
-void MainWindow::OnLogout() {
-  if (const core::Status s = context_.settings().SetLoginState("0"); !s.ok()) {
-    core::LogWarning("logout", s.error().detail);
-  }
-  context_.main_account().StopKeepAlive();
-}
+void MainWindow::OnLogout() { context_.login_state().LogOut(); }
 
 void MainWindow::OnOpenFavouritesFolder() {
   const auto folder = context_.config().data_dir / "收藏夹";
