@@ -46,6 +46,8 @@ void MainWindowTest::SetUp() {
 
 void MainWindowTest::TearDown() {
   window_.reset();
+  // Modal windows go before the context they use.
+  ui_host_.modals.clear();
   context_.reset();
   RunFor(50);
   for (const auto& name : set_env_) unsetenv(name.c_str());

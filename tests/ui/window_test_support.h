@@ -36,8 +36,10 @@ class RecordingUiHost : public ui::UiHost {
     modals.push_back(std::move(window));
     if (on_closed) closers.push_back(std::move(on_closed));
   }
+  void OpenUri(std::string_view uri) override { opened.emplace_back(uri); }
 
   std::vector<std::string> messages;
+  std::vector<std::string> opened;
   std::vector<std::unique_ptr<Gtk::Window>> modals;
   std::vector<std::function<void()>> closers;
 };

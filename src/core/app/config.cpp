@@ -49,6 +49,7 @@ Config Config::FromEnvironment() {
   c.version_source = Env("NUVE_VERSION_SOURCE", "http://r.qzone.qq.com");
   c.version_key = Env("NUVE_VERSION_KEY", "2574093617");
   c.download_page = Env("NUVE_DOWNLOAD_PAGE", "http://www.nuve-browser.com/download");
+  c.recovery_contact = Env("NUVE_RECOVERY_CONTACT", "");
   c.portal_a = Env("NUVE_PORTAL_A", "www.hao123.com");
   c.portal_b = Env("NUVE_PORTAL_B", "www.2345.com");
   c.search_engine = Env("NUVE_SEARCH_ENGINE", "www.baidu.com");

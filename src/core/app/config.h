@@ -21,6 +21,7 @@ struct Config {
   std::string version_source;  // base URL of the version source, no path
   std::string version_key;     // decimal digits
   std::string download_page;   // the page that offers a new version
+  std::string recovery_contact;  // the operator's contact in the recovery notice; "" for none
   std::string portal_a;        // preset pages: bare host names
   std::string portal_b;
   std::string search_engine;

@@ -34,4 +34,10 @@ bool IsNewerVersionPublished(const std::string& latest) {
   return !latest.empty() && latest != kVersionLabel;
 }
 
+UpdateCheckOutcome CompareWithLatest(const std::string& latest) {
+  if (latest.empty()) return {{"获取最新版本失败，请检查网络后重试！", kRed}, false, false};
+  if (latest == kVersionLabel) return {{"当前已是最新版本！", kGreen}, true, false};
+  return {{"发现新版本，请更新！", kRed}, true, true};
+}
+
 }  // namespace nuve::core

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/app/config.h"
+#include "core/util/coloured_text.h"
 #include "core/util/read_url.h"
 
 namespace nuve::core {
@@ -28,5 +29,16 @@ std::string LatestVersionLookup(const Config& config, ReadUrlOptions options = {
 // Whether the published `latest` label asks for an update of this build. An
 // empty label (the source could not be read) never does.
 bool IsNewerVersionPublished(const std::string& latest);
+
+// What the check-update window's "检查更新" shows for the looked-up label.
+struct UpdateCheckOutcome {
+  ColouredText result;
+  bool show_latest = false;     // the latest label becomes visible
+  bool offer_download = false;  // "下载更新" becomes visible
+};
+// The same label: up to date (green). Another one: a new version (red), with
+// the download offered. None (the lookup failed): a failure (red), with
+// nothing offered.
+UpdateCheckOutcome CompareWithLatest(const std::string& latest);
 
 }  // namespace nuve::core

@@ -1,5 +1,6 @@
 #include "ui/app/app_context.h"
 
+#include "core/account/secret_password_store.h"
 #include "core/app/proxy_settings.h"
 
 namespace nuve::ui {
@@ -15,6 +16,10 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
                        if (*alive && session_expired_) session_expired_();
                      });
                    }),
+      password_store_(std::make_unique<core::SecretPasswordStore>()),
+      // Its writes run on the task runner, which is built last but used
+      // only once the context is complete.
+      remembered_login_(login_state_, password_store_.get(), &tasks_),
       main_account_(login_state_.session(), config_.service_host, core::kApplicationKey, shutdown_.get_token()),
       profile_account_(login_state_.session(), config_.service_host, core::kApplicationKey, shutdown_.get_token()),
       register_account_(login_state_.session(), config_.service_host, core::kApplicationKey,

@@ -19,6 +19,8 @@
 
 #include "core/account/account_client.h"
 #include "core/account/login_state.h"
+#include "core/account/password_store.h"
+#include "core/account/remembered_login.h"
 #include "core/account/user_info.h"
 #include "core/app/config.h"
 #include "core/settings/app_settings.h"
@@ -61,6 +63,8 @@ class AppContext {
   core::TaskRunner& tasks() { return tasks_; }
 
   core::LoginState& login_state() { return login_state_; }
+  // The login window's remembered account, password and flags.
+  core::RememberedLogin& remembered_login() { return remembered_login_; }
   core::LoginSession& login_session() { return login_state_.session(); }
   core::AccountClient& main_account() { return main_account_; }
   core::AccountClient& profile_account() { return profile_account_; }
@@ -96,6 +100,8 @@ class AppContext {
   std::stop_source shutdown_;
   // The session outlives the clients that refer to it (declaration order).
   core::LoginState login_state_;
+  std::unique_ptr<core::PasswordStore> password_store_;
+  core::RememberedLogin remembered_login_;
   core::AccountClient main_account_;
   core::AccountClient profile_account_;
   core::AccountClient register_account_;

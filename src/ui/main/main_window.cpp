@@ -11,7 +11,7 @@
 namespace nuve::ui {
 
 MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
-    : context_(context), tab_strip_(context) {
+    : context_(context), tab_strip_(context), account_windows_(context), update_windows_(context) {
   set_title(core::kProgramTitle);
   set_default_size(1024, 700);
   BuildLayout();
@@ -102,9 +102,10 @@ void MainWindow::StartVersionCheck() {
         return core::LatestVersionLookup(config, options);
       },
       [this](std::string latest) {
+        // A lookup that found no label (offline, no source) is no new version.
         if (!core::IsNewerVersionPublished(latest)) return;
-        core::LogWarning("version check", "a newer version is published: " + latest);
         newer_version_.emit(latest);
+        update_windows_.OpenNewVersion(this, [this] { close(); });
       });
 }
 

@@ -19,12 +19,13 @@ void MainWindow::InstallActions() {
   add_action("toggle-favourites", [this] { favourites_panel_.Toggle(); });
   add_action("open-favourites-folder", sigc::mem_fun(*this, &MainWindow::OnOpenFavouritesFolder));
   logout_action_ = add_action("logout", sigc::mem_fun(*this, &MainWindow::OnLogout));
-  // The windows of these items come with the settings, favourites and
-  // account windows; until then the items are there and do nothing.
-  for (const char* name : {"settings", "check-update", "add-favourite", "update-log", "about", "login",
-                           "personal-centre"}) {
-    add_action(name, [] {});
-  }
+  add_action("login", [this] { account_windows_.OpenLogin(this); });
+  add_action("personal-centre", [this] { account_windows_.OpenPersonalCentre(this); });
+  add_action("check-update", [this] { update_windows_.OpenCheckUpdate(this); });
+  add_action("update-log", [this] { update_windows_.OpenUpdateLog(this); });
+  // The settings and favourites windows are not there yet: their items are
+  // shown disabled.
+  for (const char* name : {"settings", "add-favourite", "about"}) add_action(name, [] {})->set_enabled(false);
 }
 
 void MainWindow::InstallAccelerators(Gtk::Application& app) {
