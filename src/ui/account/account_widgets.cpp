@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 namespace nuve::ui {
 
@@ -12,19 +14,31 @@ void AddFormRow(Gtk::Grid& grid, int row, Gtk::Label& label, Gtk::Widget& field)
   grid.attach(field, 1, row);
 }
 
+namespace {
+
+// Lets only the digits of inserted text through (typed, pasted or set),
+// before the box's length limit cuts it.
+void InsertDigitsCb(GtkEditable* editable, const char* text, int length, int* position, gpointer) noexcept {
+  const std::string_view inserted(text, length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
+  std::string digits;
+  for (const char c : inserted) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  if (digits.size() == inserted.size()) return;
+  g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(InsertDigitsCb), nullptr);
+  gtk_editable_insert_text(editable, digits.c_str(), static_cast<int>(digits.size()), position);
+  g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(InsertDigitsCb), nullptr);
+  g_signal_stop_emission_by_name(editable, "insert-text");
+}
+
+}  // namespace
+
 void LimitEntry(Gtk::Entry& entry, int max_chars, bool digits_only) {
   entry.set_max_length(max_chars);
   if (!digits_only) return;
   entry.set_input_purpose(Gtk::InputPurpose::DIGITS);
-  // Whatever arrives (typing, pasting, set_text), only the digits stay.
-  entry.signal_changed().connect([&entry] {
-    const Glib::ustring text = entry.get_text();
-    Glib::ustring digits;
-    for (const gunichar c : text) {
-      if (c >= '0' && c <= '9') digits += c;
-    }
-    if (digits.size() != text.size()) entry.set_text(digits);
-  });
+  GtkEditable* text = gtk_editable_get_delegate(GTK_EDITABLE(entry.gobj()));
+  g_signal_connect(text, "insert-text", G_CALLBACK(InsertDigitsCb), nullptr);
 }
 
 void ShowColoured(Gtk::Label& label, const core::ColouredText& text) {

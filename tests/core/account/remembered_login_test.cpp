@@ -5,7 +5,7 @@
 #include "core/account/secret_password_store.h"
 #include "core/settings/ini_file.h"
 #include "fake_password_store.h"
-#include "support/private_keyring.h"
+#include "support/private_session_bus.h"
 #include "support/temp_home.h"
 
 namespace nuve::core {
@@ -101,8 +101,15 @@ TEST(SecretPasswordStoreTest, NoSessionBusMeansNoStore) {
   EXPECT_FALSE(store.Clear("/x/login.ini"));
 }
 
+TEST(SecretPasswordStoreTest, ABusWithoutASecretServiceMeansNoStore) {
+  test::PrivateSessionBus bus(/*with_keyring=*/false);
+  SecretPasswordStore store;
+  EXPECT_EQ(store.Lookup("/x/login.ini"), std::nullopt);
+  EXPECT_FALSE(store.Store("/x/login.ini", "a", "pw"));
+}
+
 TEST(SecretPasswordStoreKeyringTest, TheDesktopStoreKeepsRemembersAndForgets) {
-  test::PrivateKeyring keyring;
+  test::PrivateSessionBus keyring(/*with_keyring=*/true);
   test::TempHome home;
   LoginState state(home.path() / "login.ini", std::chrono::minutes(10), [] {});
   SecretPasswordStore store;

@@ -1,4 +1,4 @@
-#include "support/private_keyring.h"
+#include "support/private_session_bus.h"
 
 #include <gio/gio.h>
 #include <signal.h>
@@ -75,7 +75,7 @@ bool HasOwner(const std::string& address, const char* name) {
 
 }  // namespace
 
-PrivateKeyring::PrivateKeyring() {
+PrivateSessionBus::PrivateSessionBus(bool with_keyring) {
   std::string pattern = (std::filesystem::temp_directory_path() / "nuve-keyring-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   dir_ = pattern;
@@ -100,20 +100,25 @@ PrivateKeyring::PrivateKeyring() {
   for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  // The keyring reads the login keyring's password from its input and
-  // creates that keyring, unlocked, as the default collection.
-  int password_fd = -1;
-  keyring_pid_ = Spawn({"gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"}, env,
-                       &password_fd);
-  const char password[] = "nuve-test";
-  (void)!write(password_fd, password, sizeof password - 1);
-  close(password_fd);
-  for (int i = 0; i < 250 && !HasOwner(address_, "org.freedesktop.secrets"); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (!HasOwner(address_, "org.freedesktop.secrets")) {
+  if (with_keyring) {
+    // The keyring reads the login keyring's password from its input and
+    // creates that keyring, unlocked, as the default collection.
+    int password_fd = -1;
+    keyring_pid_ = Spawn({"gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"}, env,
+                         &password_fd);
+    const char password[] = "nuve-test";
+    (void)!write(password_fd, password, sizeof password - 1);
+    close(password_fd);
+    for (int i = 0; i < 250 && !HasOwner(address_, "org.freedesktop.secrets"); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!HasOwner(address_, "org.freedesktop.secrets")) {
+      Stop();
+      throw std::runtime_error("the private keyring did not start");
+    }
+  } else if (!std::filesystem::exists(socket)) {
     Stop();
-    throw std::runtime_error("the private keyring did not start");
+    throw std::runtime_error("the private session bus did not start");
   }
   if (const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
     previous_address_ = old;
@@ -122,7 +127,7 @@ PrivateKeyring::PrivateKeyring() {
   setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
 }
 
-PrivateKeyring::~PrivateKeyring() {
+PrivateSessionBus::~PrivateSessionBus() {
   if (had_previous_address_) {
     setenv("DBUS_SESSION_BUS_ADDRESS", previous_address_.c_str(), 1);
   } else {
@@ -131,7 +136,7 @@ PrivateKeyring::~PrivateKeyring() {
   Stop();
 }
 
-void PrivateKeyring::Stop() {
+void PrivateSessionBus::Stop() {
   Terminate(keyring_pid_);
   Terminate(bus_pid_);
   std::error_code ec;
