@@ -61,6 +61,10 @@ void MainWindowTest::SetEnv(const char* name, const std::string& value) {
 }
 
 ui::MainWindow& MainWindowTest::Open(const core::StartRequest& start) {
+  // A second start in one test: the windows of the first go before its context.
+  window_.reset();
+  ui_host_.modals.clear();
+  context_.reset();
   context_ = std::make_unique<ui::AppContext>(core::Config::FromEnvironment(), ui_host_);
   window_ = std::make_unique<ui::MainWindow>(*context_, start);
   window_->present();
