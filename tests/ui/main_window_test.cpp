@@ -46,6 +46,31 @@ TEST_F(MainWindowTest, WithoutAddressOrHomePagePortalAOpens) {
   ASSERT_TRUE(WaitForTitle("portal - NUVE浏览器M1")) << window.get_title();
 }
 
+TEST_F(MainWindowTest, TheBuiltInBlankStartPageLeavesTheAddressBoxFocusedAndSelected) {
+  unsetenv("NUVE_PORTAL_A");  // the built-in start page: about:blank, no request at all
+  ui::MainWindow& window = Open();
+  ui::NavigationBar& bar = window.navigation_bar();
+  auto address_selected = [&] {
+    auto* entry = dynamic_cast<Gtk::Entry*>(bar.get_first_child());
+    int start = 0;
+    int end = 0;
+    for (Gtk::Widget* w = bar.get_first_child(); w != nullptr && entry == nullptr; w = w->get_next_sibling()) {
+      entry = dynamic_cast<Gtk::Entry*>(w);
+    }
+    return entry != nullptr && entry->get_selection_bounds(start, end) && start == 0 &&
+           end == static_cast<int>(entry->get_text().size()) && bar.AddressHasFocus();
+  };
+  ASSERT_TRUE(RunUntil([&] { return window.tab_strip().FirstTab().Uri() == "about:blank"; }));
+  EXPECT_EQ(bar.Address(), "about:blank");
+  EXPECT_TRUE(RunUntil(address_selected, 3000));
+  window.activate_action("win.new-tab");
+  ASSERT_TRUE(RunUntil([&] { return window.tab_strip().BrowsingTabCount() == 2; }));
+  ASSERT_TRUE(RunUntil([&] { return window.tab_strip().CurrentTab().Uri() == "about:blank"; }));
+  EXPECT_EQ(bar.Address(), "about:blank");
+  EXPECT_TRUE(RunUntil(address_selected, 3000)) << "a new tab too";
+  EXPECT_EQ(pages_->Hits("/title/portal"), 0);
+}
+
 TEST_F(MainWindowTest, NewTabTabOpensPortalABeforeItself) {
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
   ui::TabStrip& strip = window.tab_strip();

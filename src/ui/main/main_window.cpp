@@ -115,7 +115,13 @@ void MainWindow::Go() {
   navigation_bar_.SetAddress(address);
   BrowserTab& tab = tab_strip_.CurrentTab();
   tab.Load(address);
-  tab.FocusPage();
+  // The start portal is where the user types the next address (a blank one
+  // never reports a title that would move the focus there later).
+  if (core::IsSameAddress(address, context_.config().portal_a)) {
+    navigation_bar_.FocusAddress();
+  } else {
+    tab.FocusPage();
+  }
 }
 
 void MainWindow::GoHome() {
