@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,11 +28,13 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   GPid pid = 0;
   int in = -1;
   GError* error = nullptr;
+  // The daemons end with the test process, even when it crashes.
+  GSpawnChildSetupFunc die_with_parent = [](gpointer) { prctl(PR_SET_PDEATHSIG, SIGTERM); };
   const gboolean ok = g_spawn_async_with_pipes(
       nullptr, args.data(), env.data(),
       static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL |
                                G_SPAWN_STDERR_TO_DEV_NULL),
-      nullptr, nullptr, &pid, &in, nullptr, nullptr, &error);
+      die_with_parent, nullptr, &pid, &in, nullptr, nullptr, &error);
   if (!ok) {
     const std::string message = error != nullptr ? error->message : "spawn failed";
     g_clear_error(&error);

@@ -2,6 +2,8 @@
 
 #include <libsecret/secret.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -38,6 +40,18 @@ class Cancellation {
   std::stop_callback<std::function<void()>> on_stop_;
 };
 
+// Whether the session names a bus. Without one GLib would start a bus of
+// its own (dbus-launch), which can hang and would hold no unlocked keyring
+// anyway: that counts as no secret store.
+bool SessionBusConfigured() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address != nullptr && *address != '\0') return true;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime == nullptr || *runtime == '\0') return false;
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
+}
+
 // Logs a failure once per kind of call; the caller falls back to login.ini.
 bool Failed(GError* error, const char* what) {
   if (error == nullptr) return false;
@@ -49,6 +63,7 @@ bool Failed(GError* error, const char* what) {
 }  // namespace
 
 std::optional<std::string> SecretPasswordStore::Lookup(const std::string& key, std::stop_token stop) {
+  if (!SessionBusConfigured()) return std::nullopt;
   Cancellation cancellation(std::move(stop));
   GError* error = nullptr;
   gchar* password =
@@ -61,6 +76,7 @@ std::optional<std::string> SecretPasswordStore::Lookup(const std::string& key, s
 
 bool SecretPasswordStore::Store(const std::string& key, const std::string& account, const std::string& password,
                                 std::stop_token stop) {
+  if (!SessionBusConfigured()) return false;
   Cancellation cancellation(std::move(stop));
   GError* error = nullptr;
   const std::string label = "NUVE浏览器 记住的密码（帐号 " + account + "）";
@@ -71,6 +87,7 @@ bool SecretPasswordStore::Store(const std::string& key, const std::string& accou
 }
 
 bool SecretPasswordStore::Clear(const std::string& key, std::stop_token stop) {
+  if (!SessionBusConfigured()) return false;
   Cancellation cancellation(std::move(stop));
   GError* error = nullptr;
   // False without an error only means nothing was kept.

@@ -99,6 +99,11 @@ TEST(SecretPasswordStoreTest, NoSessionBusMeansNoStore) {
   EXPECT_EQ(store.Lookup("/x/login.ini"), std::nullopt);
   EXPECT_FALSE(store.Store("/x/login.ini", "a", "pw"));
   EXPECT_FALSE(store.Clear("/x/login.ini"));
+  // A session that names no bus at all: no bus is started for it.
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  setenv("XDG_RUNTIME_DIR", "/nonexistent", 1);
+  EXPECT_EQ(store.Lookup("/x/login.ini"), std::nullopt);
+  EXPECT_FALSE(store.Store("/x/login.ini", "a", "pw"));
 }
 
 TEST(SecretPasswordStoreTest, ABusWithoutASecretServiceMeansNoStore) {
