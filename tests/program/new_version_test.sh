@@ -18,6 +18,8 @@ printf 'cb({"77":["1234567x"beta M1.3.10",0]})' >"$work/source/fcg-bin/cgi_get_p
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 python3 -m http.server "$port" --bind 127.0.0.1 -d "$work/source" >/dev/null 2>&1 &
 source_pid=$!
+# The browser asks as soon as it starts: the source must be listening first.
+for _ in $(seq 1 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
 export NUVE_VERSION_SOURCE="http://127.0.0.1:$port" NUVE_VERSION_KEY=77 NUVE_SERVICE_HOST=127.0.0.1:9
 export NUVE_DOWNLOAD_PAGE="http://127.0.0.1:9/nuve-download" NUVE_PORTAL_A="data:text/html,<title>start page</title>"
 

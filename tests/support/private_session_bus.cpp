@@ -79,9 +79,6 @@ bool HasOwner(const std::string& address, const char* name) {
 }  // namespace
 
 PrivateSessionBus::PrivateSessionBus(bool with_keyring) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "nuve-keyring-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  dir_ = pattern;
   std::filesystem::create_directories(dir_ / "run");
   std::filesystem::create_directories(dir_ / "data");
   std::filesystem::permissions(dir_ / "run", std::filesystem::perms::owner_all);
@@ -142,8 +139,6 @@ PrivateSessionBus::~PrivateSessionBus() {
 void PrivateSessionBus::Stop() {
   Terminate(keyring_pid_);
   Terminate(bus_pid_);
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
 }
 
 void UseNoSessionBus() { setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/nuve-test-bus", 1); }

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/temp_home.h"
+
 namespace nuve::test {
 
 class PrivateSessionBus {
@@ -27,7 +29,8 @@ class PrivateSessionBus {
  private:
   void Stop();
 
-  std::filesystem::path dir_;
+  TempHome home_{/*set_nuve_home=*/false};
+  std::filesystem::path dir_ = home_.path();
   std::string address_;
   pid_t bus_pid_ = -1;
   pid_t keyring_pid_ = -1;

@@ -1,19 +1,14 @@
 #include "core/account/service_address.h"
 
+#include <glib.h>
+
 #include <algorithm>
 
 namespace nuve::core {
 namespace {
 
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-  return out;
-}
-
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && LowerAscii(text.substr(0, prefix.size())) == prefix;
+  return text.size() >= prefix.size() && g_ascii_strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
 }  // namespace
@@ -39,7 +34,9 @@ std::string ServiceAddress::Host() const {
   } else {
     host = host.substr(0, host.find(':'));
   }
-  return LowerAscii(host);
+  std::string lower;
+  for (const char c : host) lower += g_ascii_tolower(c);
+  return lower;
 }
 
 bool ServiceAddress::IsLoopback() const {

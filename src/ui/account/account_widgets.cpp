@@ -1,5 +1,7 @@
 #include "ui/account/account_widgets.h"
 
+#include "core/account/account_texts.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +41,20 @@ void LimitEntry(Gtk::Entry& entry, int max_chars, bool digits_only) {
   entry.set_input_purpose(Gtk::InputPurpose::DIGITS);
   GtkEditable* text = gtk_editable_get_delegate(GTK_EDITABLE(entry.gobj()));
   g_signal_connect(text, "insert-text", G_CALLBACK(InsertDigitsCb), nullptr);
+}
+
+void MaskPassword(Gtk::Entry& entry) {
+  entry.set_visibility(false);
+  entry.set_invisible_char('*');
+  entry.set_input_purpose(Gtk::InputPurpose::PASSWORD);
+}
+
+void AddUnencryptedNotice(Gtk::Box& box, Gtk::Label& notice) {
+  notice.set_name("未加密提示");
+  notice.set_wrap(true);
+  notice.set_max_width_chars(28);
+  ShowColoured(notice, {core::kUnencryptedNotice, core::kRed});
+  box.append(notice);
 }
 
 void ShowColoured(Gtk::Label& label, const core::ColouredText& text) {

@@ -18,6 +18,11 @@ void AddFormRow(Gtk::Grid& grid, int row, Gtk::Label& label, Gtk::Widget& field)
 // An edit box that keeps at most `max_chars` characters and, with
 // `digits_only`, refuses everything but 0-9 (typed or pasted).
 void LimitEntry(Gtk::Entry& entry, int max_chars, bool digits_only = false);
+// A password box: shows "*" for every character.
+void MaskPassword(Gtk::Entry& entry);
+// Appends to `box` the red notice that passwords cross the network
+// unencrypted, in `notice`.
+void AddUnencryptedNotice(Gtk::Box& box, Gtk::Label& notice);
 // Sets the label's text in the given colour.
 void ShowColoured(Gtk::Label& label, const core::ColouredText& text);
 // Runs `action` when the left mouse button is pressed on `widget`.

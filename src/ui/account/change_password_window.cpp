@@ -10,9 +10,7 @@ namespace {
 // A password box with the button beside it that shows the password while
 // the left mouse button is held on it and masks it again on release.
 void SetUpPasswordRow(Gtk::Box& row, Gtk::Entry& entry, Gtk::Button& show) {
-  entry.set_visibility(false);
-  entry.set_invisible_char('*');
-  entry.set_input_purpose(Gtk::InputPurpose::PASSWORD);
+  MaskPassword(entry);
   entry.set_hexpand(true);
   LimitEntry(entry, 16);
   show.set_icon_name("view-reveal-symbolic");

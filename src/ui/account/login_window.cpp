@@ -33,9 +33,7 @@ void LoginWindow::Build(bool sends_in_clear) {
   account_entry_.set_name("编辑框1");
   password_label_.set_name("透明标签2");
   password_entry_.set_name("编辑框2");
-  password_entry_.set_visibility(false);
-  password_entry_.set_invisible_char('*');
-  password_entry_.set_input_purpose(Gtk::InputPurpose::PASSWORD);
+  MaskPassword(password_entry_);
   remember_check_.set_name("选择框1");
   auto_check_.set_name("选择框2");
   login_button_.set_name("按钮1");
@@ -58,13 +56,7 @@ void LoginWindow::Build(bool sends_in_clear) {
   layout_.append(button_row_);
   layout_.append(register_link_);
   layout_.append(recover_link_);
-  if (sends_in_clear) {
-    clear_notice_.set_name("未加密提示");
-    clear_notice_.set_wrap(true);
-    clear_notice_.set_max_width_chars(24);
-    ShowColoured(clear_notice_, {core::kUnencryptedNotice, core::kRed});
-    layout_.append(clear_notice_);
-  }
+  if (sends_in_clear) AddUnencryptedNotice(layout_, clear_notice_);
   set_default_widget(login_button_);
   account_entry_.set_activates_default(true);
   password_entry_.set_activates_default(true);

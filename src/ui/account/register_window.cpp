@@ -9,13 +9,6 @@
 namespace nuve::ui {
 namespace {
 
-void Password(Gtk::Entry& entry) {
-  entry.set_visibility(false);
-  entry.set_invisible_char('*');
-  entry.set_input_purpose(Gtk::InputPurpose::PASSWORD);
-  LimitEntry(entry, 16);
-}
-
 // The file's bytes, but never more than one byte past the avatar limit: a
 // larger file is refused anyway and need not be read whole.
 std::string ReadPictureFile(const std::string& path, bool& readable) {
@@ -52,9 +45,11 @@ void RegisterWindow::Build(bool sends_in_clear) {
   LimitEntry(code_entry_, 4, true);
   code_button_.set_name("按钮2");
   password_entry_.set_name("密码");
-  Password(password_entry_);
+  MaskPassword(password_entry_);
+  LimitEntry(password_entry_, 16);
   confirmation_entry_.set_name("确认密码");
-  Password(confirmation_entry_);
+  MaskPassword(confirmation_entry_);
+  LimitEntry(confirmation_entry_, 16);
   phone_entry_.set_name("手机号码");
   LimitEntry(phone_entry_, 11, true);
   avatar_.set_name("图片框1");
@@ -84,13 +79,7 @@ void RegisterWindow::Build(bool sends_in_clear) {
   button_row_.append(busy_.spinner());
   layout_.append(form_);
   layout_.append(button_row_);
-  if (sends_in_clear) {
-    clear_notice_.set_name("未加密提示");
-    clear_notice_.set_wrap(true);
-    clear_notice_.set_max_width_chars(30);
-    ShowColoured(clear_notice_, {core::kUnencryptedNotice, core::kRed});
-    layout_.append(clear_notice_);
-  }
+  if (sends_in_clear) AddUnencryptedNotice(layout_, clear_notice_);
   SetUpAccountWindow(*this, "注册", layout_);
 }
 
