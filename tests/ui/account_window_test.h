@@ -42,6 +42,11 @@ class AccountWindowTest : public MainWindowTest {
   static void Press(Gtk::Button& button) {
     if (button.is_sensitive()) g_signal_emit_by_name(button.gobj(), "clicked");
   }
+  // Follows the link of a label, as a click on it does.
+  static void FollowLink(Gtk::Label& label) {
+    gboolean handled = FALSE;
+    g_signal_emit_by_name(label.gobj(), "activate-link", "link", &handled);
+  }
   // Runs the main loop until `count` messages were shown.
   bool WaitForMessages(std::size_t count, int ms = 15000);
   // Logs `account` in as the login window does, on the test's thread.

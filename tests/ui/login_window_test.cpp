@@ -198,7 +198,7 @@ TEST_F(LoginWindowTest, PlainHttpToAnotherMachineIsFlaggedInRed) {
       EXPECT_NE(dynamic_cast<Gtk::Label*>(notice)->get_label().raw().find("#FF0000"), std::string::npos);
     }
     // The register window, opened by the login window's link, says it too.
-    dynamic_cast<ui::LoginWindow&>(LastModal()).signal_register_requested().emit();
+    FollowLink(Get<Gtk::Label>(LastModal(), "透明标签3"));
     EXPECT_EQ(LastModal().get_title(), "注册");
     EXPECT_EQ(FindNamed(LastModal(), "未加密提示") != nullptr, flagged) << host;
   }

@@ -93,7 +93,7 @@ TEST_F(PasswordAndFeedbackTest, TheRecoveryMailIsSentEvenForAnEmptyAccountAndThe
   SetEnv("NUVE_RECOVERY_CONTACT", "QQ 10001");
   OpenMain();
   window_->activate_action("win.login");
-  dynamic_cast<ui::LoginWindow&>(LastModal()).signal_recover_requested().emit();
+  FollowLink(Get<Gtk::Label>(LastModal(), "透明标签4"));
   Gtk::Window& window = LastModal();
   EXPECT_EQ(window.get_title(), "找回密码");
   EXPECT_NE(Get<Gtk::Label>(window, "透明标签2").get_text().raw().find("（QQ 10001）"), std::string::npos);

@@ -64,14 +64,6 @@ void ShowColoured(Gtk::Label& label, const core::ColouredText& text) {
                    Glib::Markup::escape_text(text.text).raw() + "</span>");
 }
 
-void OnLeftPress(Gtk::Widget& widget, std::function<void()> action) {
-  auto click = Gtk::GestureClick::create();
-  click->set_button(GDK_BUTTON_PRIMARY);
-  click->signal_pressed().connect([action = std::move(action)](int, double, double) { action(); });
-  widget.add_controller(click);
-  widget.set_cursor("pointer");
-}
-
 void SetUpAccountWindow(Gtk::Window& window, const char* title, Gtk::Widget& child) {
   window.set_title(title);
   window.set_resizable(false);

@@ -25,8 +25,6 @@ void MaskPassword(Gtk::Entry& entry);
 void AddUnencryptedNotice(Gtk::Box& box, Gtk::Label& notice);
 // Sets the label's text in the given colour.
 void ShowColoured(Gtk::Label& label, const core::ColouredText& text);
-// Runs `action` when the left mouse button is pressed on `widget`.
-void OnLeftPress(Gtk::Widget& widget, std::function<void()> action);
 // A window of the account family: title, modal size, margins round `child`.
 void SetUpAccountWindow(Gtk::Window& window, const char* title, Gtk::Widget& child);
 // The picture in `bytes` (PNG, JPEG, GIF...), scaled to fit `side` pixels;

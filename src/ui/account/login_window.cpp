@@ -11,8 +11,19 @@ LoginWindow::LoginWindow(core::TaskRunner& tasks, core::AccountClient& client, c
   Build(sends_in_clear);
   ConnectFocusHandlers();
   login_button_.signal_clicked().connect(sigc::mem_fun(*this, &LoginWindow::OnLoginClicked));
-  OnLeftPress(register_link_, [this] { register_requested_.emit(); });
-  OnLeftPress(recover_link_, [this] { recover_requested_.emit(); });
+  // Links as the desktop draws them: a click or Enter on one opens its window.
+  register_link_.signal_activate_link().connect(
+      [this](const Glib::ustring&) {
+        register_requested_.emit();
+        return true;
+      },
+      false);
+  recover_link_.signal_activate_link().connect(
+      [this](const Glib::ustring&) {
+        recover_requested_.emit();
+        return true;
+      },
+      false);
 
   account_entry_.set_text(state_.LastAccount());
   const bool remember = remembered_.RemembersPassword();
@@ -39,8 +50,8 @@ void LoginWindow::Build(bool sends_in_clear) {
   login_button_.set_name("按钮1");
   register_link_.set_name("透明标签3");
   recover_link_.set_name("透明标签4");
-  register_link_.add_css_class("link");
-  recover_link_.add_css_class("link");
+  register_link_.set_markup("<a href=\"register\">没有帐号？注册一个</a>");
+  recover_link_.set_markup("<a href=\"recover\">忘记密码？找回密码</a>");
 
   form_.set_row_spacing(8);
   form_.set_column_spacing(8);
