@@ -22,11 +22,11 @@ fi
 cmake --build "$here/build" -j "$(nproc)" --target "${targets[@]}"
 
 if [ "$local_service" = 1 ]; then
-  # The browser's version check asks the same local service, under one key.
-  export NUVE_SERVICE_HOST=127.0.0.1:8808
-  export NUVE_VERSION_SOURCE="${NUVE_VERSION_SOURCE:-http://127.0.0.1:8808}"
-  export NUVE_VERSION_KEY="${NUVE_VERSION_KEY:-88080001}"
-  "$here/build/src/server/nuve-account-server" --listen 127.0.0.1:8808 --version-key "$NUVE_VERSION_KEY" &
+  # The browser's version check asks the same local service, by default
+  # under the key both programs were built with.
+  key_option=()
+  [ -n "${NUVE_VERSION_KEY:-}" ] && key_option=(--version-key "$NUVE_VERSION_KEY")
+  "$here/build/src/server/nuve-account-server" --listen 127.0.0.1:8808 "${key_option[@]}" &
   service_pid=$!
   trap 'kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true' EXIT
   for _ in $(seq 50); do

@@ -22,7 +22,7 @@ export NUVE_PORTAL_A="data:text/html,<title>start page</title>"
 pid=$!
 window=""
 for _ in $(seq 1 150); do
-  window=$(xdotool search --pid "$pid" --name "start page" 2>/dev/null | head -n 1)
+  window=$(xdotool search --onlyvisible --pid "$pid" --name "start page" 2>/dev/null | head -n 1)
   [ -n "$window" ] && break
   kill -0 "$pid" 2>/dev/null || fail "the browser exited at start"
   sleep 0.2

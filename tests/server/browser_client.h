@@ -5,7 +5,6 @@
 #include <chrono>
 #include <string>
 
-#include "../core/account/test_event_pump.h"
 #include "core/account/account_client.h"
 #include "core/account/login_session.h"
 #include "core/account/user_info.h"
@@ -14,12 +13,10 @@ namespace nuve::test {
 
 struct BrowserClient {
   explicit BrowserClient(const std::string& service_host, const std::string& app_key = core::kApplicationKey)
-      : client(session, service_host, pump) {
-    client.SetAppKey(app_key);
+      : client(session, service_host, app_key) {
     client.SetTimeoutSeconds(30);
   }
 
-  TestEventPump pump;
   // The keep-alive thread never fires within a test; tests renew by hand.
   core::LoginSession session{std::chrono::hours(1), [] {}};
   core::AccountClient client;

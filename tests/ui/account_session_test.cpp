@@ -25,7 +25,6 @@ class AccountSessionTest : public MainWindowTest {
   // Logs in on the login window's client, as the login window does.
   void LogIn() {
     core::AccountClient& client = context_->login_account();
-    client.SetAppKey(core::kApplicationKey);
     ASSERT_TRUE(client.Login("alice", "p&ss=1").IsSuccess());
     ASSERT_TRUE(context_->login_session().KeepAliveRunning());
   }
@@ -56,7 +55,7 @@ TEST_F(AccountSessionTest, StartUpSetsTheAppKeyAndLogoutStopsTheKeepAlive) {
   LogIn();
   window.activate_action("win.logout");
   EXPECT_FALSE(context_->login_session().KeepAliveRunning());
-  EXPECT_EQ(context_->settings().LoginState(), "0");
+  EXPECT_EQ(LoginIni().Read("登录配置", "登录态"), "0");
   service_->ClearRequests();
   RunFor(600);
   EXPECT_TRUE(service_->RequestsTo("/api/comm/keep.e").empty());

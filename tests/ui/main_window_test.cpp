@@ -33,7 +33,7 @@ TEST_F(MainWindowTest, AddressArgumentOpensInTheFirstTabAndTheTitleFollows) {
 TEST_F(MainWindowTest, WithoutAddressTheSavedHomePageOpensAndIsKept) {
   const core::AppSettings settings(core::Config::FromEnvironment());
   ASSERT_TRUE(settings.SetHomePage("127.0.0.1:" + std::to_string(pages_->port()) + "/title/Home").ok());
-  ASSERT_TRUE(settings.SetLoginState("0").ok());
+  ASSERT_TRUE(LoginIni().Write("登录配置", "登录态", "0").ok());
   ui::MainWindow& window = Open();
   ASSERT_TRUE(WaitForTitle("Home - NUVE浏览器M1")) << window.get_title();
   EXPECT_EQ(settings.HomePage(), "127.0.0.1:" + std::to_string(pages_->port()) + "/title/Home")
@@ -44,6 +44,31 @@ TEST_F(MainWindowTest, WithoutAddressTheSavedHomePageOpensAndIsKept) {
 TEST_F(MainWindowTest, WithoutAddressOrHomePagePortalAOpens) {
   ui::MainWindow& window = Open();
   ASSERT_TRUE(WaitForTitle("portal - NUVE浏览器M1")) << window.get_title();
+}
+
+TEST_F(MainWindowTest, TheBuiltInBlankStartPageLeavesTheAddressBoxFocusedAndSelected) {
+  unsetenv("NUVE_PORTAL_A");  // the built-in start page: about:blank, no request at all
+  ui::MainWindow& window = Open();
+  ui::NavigationBar& bar = window.navigation_bar();
+  auto address_selected = [&] {
+    auto* entry = dynamic_cast<Gtk::Entry*>(bar.get_first_child());
+    int start = 0;
+    int end = 0;
+    for (Gtk::Widget* w = bar.get_first_child(); w != nullptr && entry == nullptr; w = w->get_next_sibling()) {
+      entry = dynamic_cast<Gtk::Entry*>(w);
+    }
+    return entry != nullptr && entry->get_selection_bounds(start, end) && start == 0 &&
+           end == static_cast<int>(entry->get_text().size()) && bar.AddressHasFocus();
+  };
+  ASSERT_TRUE(RunUntil([&] { return window.tab_strip().FirstTab().Uri() == "about:blank"; }));
+  EXPECT_EQ(bar.Address(), "about:blank");
+  EXPECT_TRUE(RunUntil(address_selected, 3000));
+  window.activate_action("win.new-tab");
+  ASSERT_TRUE(RunUntil([&] { return window.tab_strip().BrowsingTabCount() == 2; }));
+  ASSERT_TRUE(RunUntil([&] { return window.tab_strip().CurrentTab().Uri() == "about:blank"; }));
+  EXPECT_EQ(bar.Address(), "about:blank");
+  EXPECT_TRUE(RunUntil(address_selected, 3000)) << "a new tab too";
+  EXPECT_EQ(pages_->Hits("/title/portal"), 0);
 }
 
 TEST_F(MainWindowTest, NewTabTabOpensPortalABeforeItself) {
@@ -221,12 +246,11 @@ TEST_F(MainWindowTest, FailedAndHangingPagesShowAnErrorPageAndTheWindowGoesOn) {
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowWritesTheLoggedOutState) {
-  const core::AppSettings settings(core::Config::FromEnvironment());
-  ASSERT_TRUE(settings.SetLoginState("1").ok());
+  ASSERT_TRUE(LoginIni().Write("登录配置", "登录态", "1").ok());
   Open(pages_->Url("/title/One"));
   EXPECT_TRUE(window_->lookup_action("logout")->get_enabled());
   window_.reset();
-  EXPECT_EQ(settings.LoginState(), "0");
+  EXPECT_EQ(LoginIni().Read("登录配置", "登录态"), "0");
 }
 
 TEST_F(MainWindowTest, NewerPublishedVersionIsReported) {

@@ -46,6 +46,8 @@ void MainWindowTest::SetUp() {
 
 void MainWindowTest::TearDown() {
   window_.reset();
+  // Modal windows go before the context they use.
+  ui_host_.modals.clear();
   context_.reset();
   RunFor(50);
   for (const auto& name : set_env_) unsetenv(name.c_str());
@@ -59,6 +61,10 @@ void MainWindowTest::SetEnv(const char* name, const std::string& value) {
 }
 
 ui::MainWindow& MainWindowTest::Open(const core::StartRequest& start) {
+  // A second start in one test: the windows of the first go before its context.
+  window_.reset();
+  ui_host_.modals.clear();
+  context_.reset();
   context_ = std::make_unique<ui::AppContext>(core::Config::FromEnvironment(), ui_host_);
   window_ = std::make_unique<ui::MainWindow>(*context_, start);
   window_->present();

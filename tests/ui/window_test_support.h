@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/app/command_line.h"
+#include "core/settings/ini_file.h"
 #include "support/page_server.h"
 #include "support/temp_home.h"
 #include "ui/app/app_context.h"
@@ -36,8 +37,10 @@ class RecordingUiHost : public ui::UiHost {
     modals.push_back(std::move(window));
     if (on_closed) closers.push_back(std::move(on_closed));
   }
+  void OpenUri(std::string_view uri) override { opened.emplace_back(uri); }
 
   std::vector<std::string> messages;
+  std::vector<std::string> opened;
   std::vector<std::unique_ptr<Gtk::Window>> modals;
   std::vector<std::function<void()>> closers;
 };
@@ -59,6 +62,9 @@ class MainWindowTest : public ::testing::Test {
   void SetEnv(const char* name, const std::string& value);
   ui::MainWindow& Open(const core::StartRequest& start = {});
   ui::MainWindow& Open(const std::string& address);
+
+  // login.ini of the temporary NUVE_HOME.
+  core::IniFile LoginIni() const { return core::IniFile(home_->path() / "login.ini", true); }
 
   bool WaitForTitle(const std::string& window_title, int ms = 15000);
   bool WaitForTabTitle(ui::BrowserTab& tab, const std::string& title, int ms = 15000);

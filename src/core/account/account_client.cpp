@@ -43,11 +43,16 @@ ApiResponse ReplyOf(const std::string& bytes) { return ApiResponse(DecodeReplyTe
 
 }  // namespace
 
-AccountClient::AccountClient(LoginSession& session, std::string service_host, EventPump& pump)
-    : session_(session), service_host_(std::move(service_host)), pump_(pump) {}
+AccountClient::AccountClient(LoginSession& session, std::string service_host, std::string app_key,
+                             std::stop_token stop)
+    : session_(session),
+      service_host_(std::move(service_host)),
+      address_(service_host_),
+      app_key_(std::move(app_key)),
+      stop_(std::move(stop)) {}
 
-AccountClient::AccountClient(LoginSession& session, EventPump& pump)
-    : AccountClient(session, Config::FromEnvironment().service_host, pump) {}
+AccountClient::AccountClient(LoginSession& session)
+    : AccountClient(session, Config::FromEnvironment().service_host) {}
 
 ApiResponse AccountClient::Post(const std::string& path, const std::string& body,
                                 const std::string& headers) {
@@ -56,8 +61,8 @@ ApiResponse AccountClient::Post(const std::string& path, const std::string& body
   options.body = body;
   options.headers = headers;
   options.timeout_seconds = timeout_seconds_;
-  options.pump = &pump_;
-  return ReplyOf(SendRequest("http://" + service_host_ + path, options));
+  options.stop = stop_;
+  return ReplyOf(SendRequest(address_.BaseUrl() + path, options));
 }
 
 ApiResponse AccountClient::Login(const std::string& account, const std::string& password,
@@ -73,16 +78,16 @@ ApiResponse AccountClient::Login(const std::string& account, const std::string& 
     session_.SetToken(SharedJson().GetValue(reply.Text(), "responseBody"));
   }
   if (reply.IsSuccess()) {
-    // The renewal runs on the keep-alive thread: it has no events to pump,
-    // and it must not use this client, which may go away before the session.
-    session_.StartKeepAlive([host = service_host_, timeout = timeout_seconds_,
+    // The renewal runs on the keep-alive thread and must not use this
+    // client, which may go away before the session.
+    session_.StartKeepAlive([url = address_.BaseUrl() + "/api/comm/keep.e", timeout = timeout_seconds_,
                              &session = session_](std::stop_token stop) {
       RequestOptions options;
       options.method = "POST";
       options.body = FormBody().Add("token", session.Token()).Text();
       options.timeout_seconds = timeout;
       options.stop = stop;
-      return ReplyOf(SendRequest("http://" + host + "/api/comm/keep.e", options)).IsSuccess();
+      return ReplyOf(SendRequest(url, options)).IsSuccess();
     });
   }
   return reply;
@@ -168,7 +173,7 @@ ApiResponse AccountClient::SetUserData(const std::string& key, const std::string
 ApiResponse AccountClient::UploadImage(const std::string& image) {
   ApiResponse known = Post("/api/upload/getImg.e", FormBody().Add("hash", Md5Hex(image)).Text());
   if (known.IsSuccess()) return known;
-  const std::string headers = "Referer:http://" + service_host_ + "/api/upload/img.e\r\n" +
+  const std::string headers = "Referer:" + address_.BaseUrl() + "/api/upload/img.e\r\n" +
                               "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; Trident/4.0)\r\n" +
                               "Content-Type: multipart/form-data; boundary=---------------------------7db29f73b107e\r\n";
   const std::string body = JoinBytes(

@@ -1,17 +1,19 @@
 #pragma once
 // The program's interface to the account service: one operation per
-// endpoint. Each builds its body, posts it to "http://" + service host +
-// path through SendRequest and returns the reply as an ApiResponse; a failed
-// or timed-out request gives an empty reply, which reads as not successful.
-// Operations run on the calling thread and keep its events flowing through
-// the event pump while they wait.
+// endpoint. Each builds its body, posts it to the service address + path
+// through SendRequest and returns the reply as an ApiResponse; a failed or
+// timed-out request gives an empty reply, which reads as not successful.
+// Operations block the calling thread until the reply arrives: windows run
+// them through AccountRequests, which keeps them off the user-interface
+// thread. Once built, a client may be used from several threads at once.
 
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "core/account/api_response.h"
-#include "core/account/event_pump.h"
 #include "core/account/login_session.h"
+#include "core/account/service_address.h"
 
 namespace nuve::core {
 
@@ -38,15 +40,22 @@ inline constexpr char kApplicationKey[] = "7a1e0c92-4b3d-4e8f-a615-2c9d8b0f4e37"
 
 class AccountClient {
  public:
-  // `service_host` is host[:port]; `session` and `pump` must outlive the client.
-  AccountClient(LoginSession& session, std::string service_host, EventPump& pump);
+  // `service_host` is host[:port] (plain HTTP) or "https://host[:port]";
+  // `app_key` is the application key every request that carries one sends;
+  // a stop request on `stop` (the program's shutdown) ends every request in
+  // progress at once. `session` must outlive the client.
+  AccountClient(LoginSession& session, std::string service_host, std::string app_key = "",
+                std::stop_token stop = {});
   // The same with the service host of the configuration (NUVE_SERVICE_HOST).
-  AccountClient(LoginSession& session, EventPump& pump);
+  explicit AccountClient(LoginSession& session);
 
   const std::string& ServiceHost() const { return service_host_; }
   // Tests shorten the wait; 0 restores the transport's default (90 s).
+  // Call before the first request.
   void SetTimeoutSeconds(int seconds) { timeout_seconds_ = seconds; }
 
+  // Replaces the application key; call before the first request. The
+  // program gives the key once, when it builds its clients.
   void SetAppKey(const std::string& key) { app_key_ = key; }
   // Stores the reply's token when its "code" is "0", and (re)starts the
   // keep-alive when its "result" is true; the two tests are separate.
@@ -79,8 +88,9 @@ class AccountClient {
 
   LoginSession& session_;
   std::string service_host_;
-  EventPump& pump_;
+  ServiceAddress address_;
   std::string app_key_;
+  std::stop_token stop_;
   int timeout_seconds_ = 0;
 };
 

@@ -15,6 +15,8 @@ void FriendRecord::LoadFields(const std::string& json) {
   head_path_ = ReadJsonMember(json, "headPath");
 }
 
-std::string FriendRecord::HeadImage() const { return FetchPicture(head_path_); }
+std::string FriendRecord::HeadImage(const ReadUrlOptions& options) const {
+  return FetchPicture(head_path_, options);
+}
 
 }  // namespace nuve::core

@@ -23,9 +23,9 @@ class FriendRecord {
   const std::string& Account() const { return account_; }
   const std::string& Remark() const { return remark_; }
   const std::string& HeadPath() const { return head_path_; }
-  // The picture behind HeadPath(), fetched anew at every call (blocks up to
-  // 15 s; "" on any failure).
-  std::string HeadImage() const;
+  // The picture behind HeadPath(), fetched anew at every call through the
+  // proxy of `options` (blocks up to 15 s; "" on any failure).
+  std::string HeadImage(const ReadUrlOptions& options = {}) const;
 
  private:
   std::int32_t id_ = 0;

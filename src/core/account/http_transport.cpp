@@ -3,15 +3,12 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "core/account/cookie_store.h"
 #include "core/account/url_split.h"
 #include "core/app/log.h"
+#include "core/util/curl_transfer.h"
 
 namespace nuve::core {
 namespace {
@@ -57,21 +54,10 @@ std::string WithoutContentLength(const std::string& headers) {
   return out;
 }
 
-// The state one request shares between the caller and its worker.
-struct Exchange {
-  RequestRecord record;
-  std::atomic<bool> cancelled{false};
-  std::mutex mutex;
-  std::condition_variable_any finished_cv;
-  bool finished = false;          // guarded by mutex
-  EventPump* pump = nullptr;      // guarded by mutex; null once the caller left
-};
-
 struct Transfer {
   std::string headers;
   std::string body;
   bool too_large = false;
-  const std::atomic<bool>* cancelled = nullptr;
 };
 
 size_t WriteCb(char* data, size_t size, size_t count, void* user) {
@@ -96,13 +82,30 @@ size_t HeaderCb(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
-int ProgressCb(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return static_cast<Transfer*>(user)->cancelled->load() ? 1 : 0;
-}
-
 struct SlistDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
+
+// Where a request goes: the target curl fetches and the protocol it may use.
+// An "https://" address is split like a plain one and keeps TLS, with port
+// 443 unless it names another.
+struct Target {
+  std::string url;
+  const char* protocol = "http";
+};
+
+Target TargetOf(const std::string& url) {
+  constexpr std::string_view kTls = "https://";
+  const bool tls = LowerAscii(std::string_view(url).substr(0, kTls.size())) == kTls;
+  const std::string plain = tls ? "http://" + url.substr(kTls.size()) : url;
+  const std::string host = UrlHost(plain);
+  int port = UrlPort(plain);
+  if (tls && UrlHost(plain, true).find(':') == std::string::npos) port = 443;
+  Target target;
+  target.url = std::string(tls ? "https://" : "http://") + host + ":" + std::to_string(port) + UrlPath(plain);
+  target.protocol = tls ? "https" : "http";
+  return target;
+}
 
 }  // namespace
 
@@ -124,7 +127,8 @@ std::string ComposeHeaders(const std::string& caller_headers, const std::string&
   return headers;
 }
 
-int PerformRequest(RequestRecord& record, const std::atomic<bool>& cancelled) {
+int PerformRequest(RequestRecord& record, const std::atomic<bool>& cancelled,
+                   std::chrono::steady_clock::time_point deadline) {
   record.Rewind();
   if (record.Read() != RequestRecord::kRequestMarker) return 0;
   const std::string url = record.Read();
@@ -142,17 +146,13 @@ int PerformRequest(RequestRecord& record, const std::atomic<bool>& cancelled) {
     LogWarning("transport", "refused method " + method);
     return 0;
   }
-  const std::string host = UrlHost(url);
-  const std::string path = UrlPath(url);
-  const int port = UrlPort(url);
+  const Target target = TargetOf(url);
 
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
   if (!curl) return 0;
   CURL* h = curl.get();
   Transfer transfer;
-  transfer.cancelled = &cancelled;
 
-  const std::string target = "http://" + host + ":" + std::to_string(port) + path;
   const bool post_with_body = is_post && !body.empty();
   const std::string headers = ComposeHeaders(caller_headers, url, post_with_body, body.size());
   std::unique_ptr<curl_slist, SlistDeleter> header_list;
@@ -173,8 +173,8 @@ int PerformRequest(RequestRecord& record, const std::atomic<bool>& cancelled) {
   add_header("Expect:");  // the body goes out at once, never after a 100-continue round
   if (is_post && body.empty()) add_header("Content-Type:");  // an empty POST declares no type
 
-  curl_easy_setopt(h, CURLOPT_URL, target.c_str());
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
+  curl_easy_setopt(h, CURLOPT_URL, target.url.c_str());
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, target.protocol);
   curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
   curl_easy_setopt(h, CURLOPT_USERAGENT, kTransportUserAgent);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -202,17 +202,16 @@ int PerformRequest(RequestRecord& record, const std::atomic<bool>& cancelled) {
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, HeaderCb);
   curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
-  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProgressCb);
-  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
   CookieStore::Shared().Attach(h);
 
-  const CURLcode rc = curl_easy_perform(h);
+  const CURLcode rc = PerformTransfer(h, [&cancelled] { return cancelled.load(); }, deadline);
+  if (rc == CURLE_ABORTED_BY_CALLBACK || rc == CURLE_OPERATION_TIMEDOUT) {
+    if (rc == CURLE_OPERATION_TIMEDOUT) LogWarning("transport", url + ": no reply within the time-out");
+    return 0;  // the caller stopped waiting: no reply
+  }
   if (rc != CURLE_OK) {
-    if (!cancelled.load()) {
-      LogWarning("transport", url + ": " +
-                                  (transfer.too_large ? "reply larger than 16 MiB" : curl_easy_strerror(rc)));
-    }
+    LogWarning("transport", url + ": " +
+                                (transfer.too_large ? "reply larger than 16 MiB" : curl_easy_strerror(rc)));
     // A reply that broke off or overflowed is no reply: the body stays empty.
     transfer.body.clear();
   }
@@ -223,13 +222,13 @@ int PerformRequest(RequestRecord& record, const std::atomic<bool>& cancelled) {
 }
 
 std::string SendRequest(const std::string& url, const RequestOptions& options) {
-  using Clock = EventPump::Clock;
+  using Clock = std::chrono::steady_clock;
   const int seconds = options.timeout_seconds > 0 ? options.timeout_seconds : kDefaultTimeoutSeconds;
+  // The time-out counts from the start of the request, whatever happens meanwhile.
   const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
   if (options.response_headers != nullptr) options.response_headers->clear();
 
-  auto exchange = std::make_shared<Exchange>();
-  RequestRecord& record = exchange->record;
+  RequestRecord record;
   record.Write(std::string(RequestRecord::kRequestMarker));
   record.Write(url);
   record.Write(options.method);
@@ -238,55 +237,10 @@ std::string SendRequest(const std::string& url, const RequestOptions& options) {
   record.Write(options.password);
   record.Write(options.headers);
   record.Write(options.body);
-  exchange->pump = options.pump;
 
-  std::thread worker;
-  try {
-    worker = std::thread([exchange] {
-      PerformRequest(exchange->record, exchange->cancelled);
-      std::lock_guard lock(exchange->mutex);
-      exchange->finished = true;
-      exchange->finished_cv.notify_all();
-      if (exchange->pump != nullptr) exchange->pump->Wake();
-    });
-  } catch (const std::system_error& e) {
-    LogError("transport", std::string("cannot start the request thread: ") + e.what());
-    return {};
-  }
-
-  // A stop request must end a wait that is inside the pump as well.
-  std::stop_callback on_stop(options.stop, [&exchange] {
-    std::lock_guard lock(exchange->mutex);
-    exchange->finished_cv.notify_all();
-    if (exchange->pump != nullptr) exchange->pump->Wake();
-  });
-
-  // The time-out counts from the start: events the pump handles (and a busy
-  // main context has timers firing all the time) never extend it.
-  std::unique_lock lock(exchange->mutex);
-  while (!exchange->finished && !options.stop.stop_requested() && Clock::now() < deadline) {
-    if (options.pump != nullptr) {
-      lock.unlock();
-      options.pump->PumpUntil(deadline);
-      lock.lock();
-    } else {
-      exchange->finished_cv.wait_until(lock, options.stop, deadline, [&] { return exchange->finished; });
-    }
-  }
-  const bool finished = exchange->finished;
-  if (!finished) {
-    // The caller leaves now: the worker must not wake a pump that may be gone
-    // by the time it ends, and its transfer is cancelled and its result dropped.
-    exchange->pump = nullptr;
-    exchange->cancelled = true;
-  }
-  lock.unlock();
-
-  if (!finished) {
-    worker.detach();
-    return {};
-  }
-  worker.join();
+  std::atomic<bool> cancelled{false};
+  std::stop_callback on_stop(options.stop, [&cancelled] { cancelled = true; });
+  if (PerformRequest(record, cancelled, deadline) == 0) return {};
   record.Rewind();
   const std::string marker = record.Read();
   std::string headers = record.Read();

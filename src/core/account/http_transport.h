@@ -1,15 +1,17 @@
 #pragma once
 // The one way the program talks to the account service: SendRequest runs a
-// single HTTP/1.1 request on a worker thread of its own while the calling
-// thread keeps handling its events. Every failure reaches the caller as an
+// single HTTP/1.1 request and blocks the calling thread until it ends, so it
+// is called off the user-interface thread (see core/util/task_runner.h). An
+// address that starts with "https://" is fetched over TLS with the
+// certificate and host name checked. Every failure reaches the caller as an
 // empty body; nothing here shows a message.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <stop_token>
 #include <string>
 
-#include "core/account/event_pump.h"
 #include "core/account/request_record.h"
 
 namespace nuve::core {
@@ -27,10 +29,7 @@ struct RequestOptions {
   std::string headers;   // extra header lines, each ended by "\r\n"
   std::string body;      // bytes; sent with POST only
   int timeout_seconds = 0;  // 0 = kDefaultTimeoutSeconds, counted from the start of the request
-  // Handles the caller's events while it waits; null for a thread without
-  // events. It must outlive the call, not the worker.
-  EventPump* pump = nullptr;
-  // A stop request ends the wait at once with an empty body.
+  // A stop request ends the request at once with an empty body.
   std::stop_token stop;
   // Receives the raw reply headers (status line first, "\r\n" after every
   // line) when not null; "" after a failure.
@@ -38,17 +37,18 @@ struct RequestOptions {
 };
 
 // Performs the request and returns the reply body, or "" when the request
-// cannot be made, is refused, fails, is larger than kMaxReplyBytes or does
-// not finish within the time-out. An HTTP error status still returns the
-// error page's body. After a time-out the transfer is cancelled and its
-// result dropped; the worker ends on its own shortly after.
+// cannot be made, is refused, fails, is larger than kMaxReplyBytes, is
+// stopped or does not finish within the time-out. An HTTP error status still
+// returns the error page's body.
 std::string SendRequest(const std::string& url, const RequestOptions& options = {});
 
-// The worker's routine: takes the request form out of `record` and writes the
-// reply form in its place. Returns 1 when a reply was written, 0 when it gave
-// up (no request marker, a refused method, no handle). `cancelled` aborts the
-// transfer when it becomes true.
-int PerformRequest(RequestRecord& record, const std::atomic<bool>& cancelled);
+// Performs the request of `record` on the calling thread: takes the request
+// form out of it and writes the reply form in its place. Returns 1 when a
+// reply was written, 0 when it gave up (no request marker, a refused method,
+// no handle, `cancelled` turned true or `deadline` passed); the record is
+// then left empty.
+int PerformRequest(RequestRecord& record, const std::atomic<bool>& cancelled,
+                   std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
 // The header text sent with a request to `url`: the caller's lines followed,
 // in this order, by the Accept, Referer and Accept-Language lines that the

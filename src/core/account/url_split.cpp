@@ -14,12 +14,18 @@ std::string LowerAscii(std::string text) {
   return text;
 }
 
+// Where the host begins: after the first "http://" (case-sensitive), or at
+// the first byte when there is none.
+std::size_t HostStart(const std::string& url) {
+  constexpr std::string_view kPrefix = "http://";
+  const std::size_t prefix = url.find(kPrefix);
+  return prefix == std::string::npos ? 0 : prefix + kPrefix.size();
+}
+
 }  // namespace
 
 std::string UrlHost(const std::string& url, bool keep_port) {
-  constexpr std::string_view kPrefix = "http://";
-  const std::size_t prefix = url.find(kPrefix);
-  const std::size_t start = prefix == std::string::npos ? 0 : prefix + kPrefix.size();
+  const std::size_t start = HostStart(url);
   const std::size_t slash = url.find('/', start);
   std::string host = url.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
   if (!keep_port) {
@@ -29,12 +35,9 @@ std::string UrlHost(const std::string& url, bool keep_port) {
 }
 
 std::string UrlPath(const std::string& url) {
-  const std::string host = UrlHost(url);
-  // The host is already in lower case, so a lower-case copy of the URL makes
-  // the search case-insensitive. "/" has no case, so its search needs none.
-  const std::size_t at = LowerAscii(url).find(host);
-  if (at == std::string::npos) return "/";
-  const std::size_t slash = url.find('/', at);
+  // The path starts at the first "/" after the host; a search for the host
+  // text itself would find it inside the scheme ("t" in "http://t/x").
+  const std::size_t slash = url.find('/', HostStart(url));
   return slash == std::string::npos ? "/" : url.substr(slash);
 }
 

@@ -8,7 +8,9 @@ std::string UserInfo::Account() const { return ReadJsonMember(profile_, "account
 
 std::string UserInfo::Email() const { return ReadJsonMember(profile_, "email"); }
 
-std::string UserInfo::HeadImage() const { return FetchPicture(HeadUrl()); }
+std::string UserInfo::HeadImage(const ReadUrlOptions& options) const {
+  return FetchPicture(HeadUrl(), options);
+}
 
 std::string UserInfo::HeadUrl() const { return ReadJsonMember(profile_, "headUrl"); }
 

@@ -21,9 +21,10 @@ class UserInfo : public ApiResponse {
 
   std::string Account() const;
   std::string Email() const;
-  // The picture behind "headUrl"; fetched anew at every call (blocks up to
-  // 15 s; "" on any failure). HeadUrl() gives the address itself.
-  std::string HeadImage() const;
+  // The picture behind "headUrl"; fetched anew at every call through the
+  // proxy of `options` (blocks up to 15 s: call it off the UI thread; "" on
+  // any failure). HeadUrl() gives the address itself.
+  std::string HeadImage(const ReadUrlOptions& options = {}) const;
   std::string HeadUrl() const;
   std::int32_t Id() const;
   std::string LoginAddress() const;

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "core/account/service_address.h"
+#include "core/app/build_defaults.h"
 #include "core/app/log.h"
 
 namespace nuve::core {
@@ -45,13 +47,17 @@ Config Config::FromEnvironment() {
   c.data_dir = XdgFolder("XDG_DATA_HOME", ".local/share");
   c.config_dir = XdgFolder("XDG_CONFIG_HOME", ".config");
   c.cache_dir = XdgFolder("XDG_CACHE_HOME", ".cache", "cache");
-  c.service_host = Env("NUVE_SERVICE_HOST", "account.nuve-browser.com");
-  c.version_source = Env("NUVE_VERSION_SOURCE", "http://r.qzone.qq.com");
-  c.version_key = Env("NUVE_VERSION_KEY", "2574093617");
-  c.download_page = Env("NUVE_DOWNLOAD_PAGE", "http://www.nuve-browser.com/download");
-  c.portal_a = Env("NUVE_PORTAL_A", "www.hao123.com");
-  c.portal_b = Env("NUVE_PORTAL_B", "www.2345.com");
-  c.search_engine = Env("NUVE_SEARCH_ENGINE", "www.baidu.com");
+  namespace built = build_defaults;
+  c.service_host = Env("NUVE_SERVICE_HOST", built::kServiceHost);
+  // Derived values follow the service address, also one given at run time.
+  const std::string service = ServiceAddress(c.service_host).BaseUrl();
+  c.version_source = Env("NUVE_VERSION_SOURCE", *built::kVersionSource ? built::kVersionSource : service);
+  c.version_key = Env("NUVE_VERSION_KEY", built::kVersionKey);
+  c.download_page = Env("NUVE_DOWNLOAD_PAGE", *built::kDownloadPage ? built::kDownloadPage : service + "/download");
+  c.recovery_contact = Env("NUVE_RECOVERY_CONTACT", built::kRecoveryContact);
+  c.portal_a = Env("NUVE_PORTAL_A", built::kPortalA);
+  c.portal_b = Env("NUVE_PORTAL_B", built::kPortalB);
+  c.search_engine = Env("NUVE_SEARCH_ENGINE", built::kSearchEngine);
 
   c.keepalive_ms = EnvMilliseconds("NUVE_KEEPALIVE_MS", c.keepalive_ms);
   c.page_timeout_ms = EnvMilliseconds("NUVE_PAGE_TIMEOUT_MS", c.page_timeout_ms);

@@ -17,11 +17,12 @@ struct Config {
   // The web engine's cache ($NUVE_HOME/cache, else $XDG_CACHE_HOME/NUVE).
   std::filesystem::path cache_dir;
 
-  std::string service_host;    // account service host[:port]
+  std::string service_host;    // account service host[:port], or https://host[:port]
   std::string version_source;  // base URL of the version source, no path
   std::string version_key;     // decimal digits
   std::string download_page;   // the page that offers a new version
-  std::string portal_a;        // preset pages: bare host names
+  std::string recovery_contact;  // the operator's contact in the recovery notice; "" for none
+  std::string portal_a;        // preset pages: bare host names or full addresses
   std::string portal_b;
   std::string search_engine;
   int keepalive_ms = 240000;

@@ -1,5 +1,7 @@
 #include "core/app/version_lookup.h"
 
+#include <algorithm>
+
 #include "core/account/charset.h"
 #include "core/app/window_title.h"
 #include "core/util/text_between.h"
@@ -23,12 +25,19 @@ std::string ExtractVersionLabel(std::string reply, const std::string& version_ke
   return TextBetween(text, "\"", "\"", skip);
 }
 
-std::string LatestVersionLookup(const Config& config, const ReadUrlOptions& options) {
+std::string LatestVersionLookup(const Config& config, ReadUrlOptions options) {
+  options.timeout_ms = std::min(options.timeout_ms, kVersionLookupTimeoutMs);
   return ExtractVersionLabel(ReadUrl(VersionSourceUrl(config), options), config.version_key);
 }
 
 bool IsNewerVersionPublished(const std::string& latest) {
   return !latest.empty() && latest != kVersionLabel;
+}
+
+UpdateCheckOutcome CompareWithLatest(const std::string& latest) {
+  if (latest.empty()) return {{"获取最新版本失败，请检查网络后重试！", kRed}, false, false};
+  if (latest == kVersionLabel) return {{"当前已是最新版本！", kGreen}, true, false};
+  return {{"发现新版本，请更新！", kRed}, true, true};
 }
 
 }  // namespace nuve::core

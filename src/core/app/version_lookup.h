@@ -6,9 +6,13 @@
 #include <string>
 
 #include "core/app/config.h"
+#include "core/util/coloured_text.h"
 #include "core/util/read_url.h"
 
 namespace nuve::core {
+
+// The version lookup gives up after this long.
+inline constexpr long kVersionLookupTimeoutMs = 10000;
 
 // The address fetched for `config`'s version source and key.
 std::string VersionSourceUrl(const Config& config);
@@ -17,12 +21,24 @@ std::string VersionSourceUrl(const Config& config);
 // missing. A reply that is not UTF-8 is read as GBK.
 std::string ExtractVersionLabel(std::string reply, const std::string& version_key);
 
-// Fetches the version source (blocking; run it off the UI thread) and returns
-// the label, "" when the source cannot be reached or the reply has none.
-std::string LatestVersionLookup(const Config& config, const ReadUrlOptions& options = {});
+// Fetches the version source (blocking, for kVersionLookupTimeoutMs at most:
+// run it off the UI thread) and returns the label, "" when the source cannot
+// be reached or the reply has none.
+std::string LatestVersionLookup(const Config& config, ReadUrlOptions options = {});
 
 // Whether the published `latest` label asks for an update of this build. An
 // empty label (the source could not be read) never does.
 bool IsNewerVersionPublished(const std::string& latest);
+
+// What the check-update window's "检查更新" shows for the looked-up label.
+struct UpdateCheckOutcome {
+  ColouredText result;
+  bool show_latest = false;     // the latest label becomes visible
+  bool offer_download = false;  // "下载更新" becomes visible
+};
+// The same label: up to date (green). Another one: a new version (red), with
+// the download offered. None (the lookup failed): a failure (red), with
+// nothing offered.
+UpdateCheckOutcome CompareWithLatest(const std::string& latest);
 
 }  // namespace nuve::core

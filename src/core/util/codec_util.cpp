@@ -108,9 +108,9 @@ DateTime TextToDateTime(std::string_view text) {
   return CodecUtil().TimestampToDateTime(TextToInt64(text), true, true);
 }
 
-std::string FetchPicture(const std::string& url) {
+std::string FetchPicture(const std::string& url, const ReadUrlOptions& options) {
   if (url.empty()) return {};
-  return ReadUrl(url);  // 15 s time-out by default; "" on any failure
+  return ReadUrl(url, options);  // 15 s time-out by default; "" on any failure
 }
 
 std::string ReadJsonMember(const std::string& json, const std::string& path) {

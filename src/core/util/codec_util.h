@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/util/read_url.h"
+
 namespace nuve::core {
 
 class Announcement;
@@ -39,8 +41,9 @@ bool TextToFlag(std::string_view text);
 // both flags true; "" or a non-number gives 1970-01-01 08:00:00.
 DateTime TextToDateTime(std::string_view text);
 // Picture: the bytes behind the URL, fetched anew by a plain GET with a 15 s
-// time-out; "" on any failure. Blocks: call it off the UI thread.
-std::string FetchPicture(const std::string& url);
+// time-out (through the proxy of `options`, when it names one); "" on any
+// failure. Blocks: call it off the UI thread.
+std::string FetchPicture(const std::string& url, const ReadUrlOptions& options = {});
 // Member `path` of `json` read through the shared JSON document; "" when absent.
 std::string ReadJsonMember(const std::string& json, const std::string& path);
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/app/log.h"
+#include "core/util/curl_transfer.h"
 
 namespace nuve::core {
 namespace {
@@ -46,7 +47,9 @@ std::string ReadUrl(const std::string& url, const ReadUrlOptions& options) {
   curl_easy_setopt(h, CURLOPT_PROXY, options.proxy.c_str());  // "" means direct
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteCb);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
-  const CURLcode rc = curl_easy_perform(h);
+  const std::stop_token stop = options.stop;
+  const CURLcode rc = PerformTransfer(h, [&stop] { return stop.stop_requested(); });
+  if (rc == CURLE_ABORTED_BY_CALLBACK) return {};
   if (rc != CURLE_OK) {
     LogWarning("read-url", url + ": " + (sink.overflow ? "body too large" : curl_easy_strerror(rc)));
     return {};

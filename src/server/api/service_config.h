@@ -12,8 +12,8 @@ inline constexpr char kDefaultAppKey[] = "7a1e0c92-4b3d-4e8f-a615-2c9d8b0f4e37";
 // The label the version channel publishes until an operator sets another.
 inline constexpr char kDefaultPublishedVersion[] = "beta M1.3.00";
 // The key under which the version channel publishes the label: the browser's
-// version key must be the same.
-inline constexpr char kDefaultVersionKey[] = "88080001";
+// version key, one build setting for both programs (NUVE_DEFAULT_VERSION_KEY).
+inline constexpr char kDefaultVersionKey[] = NUVE_DEFAULT_VERSION_KEY_TEXT;
 
 struct ServiceConfig {
   std::vector<std::string> app_keys{kDefaultAppKey};

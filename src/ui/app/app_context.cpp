@@ -1,5 +1,6 @@
 #include "ui/app/app_context.h"
 
+#include "core/account/secret_password_store.h"
 #include "core/app/proxy_settings.h"
 
 namespace nuve::ui {
@@ -10,19 +11,26 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
       favourites_(config_.data_dir / "收藏夹"),
       ui_host_(ui_host),
       // The keep-alive calls back on its own thread; the UI thread takes over.
-      login_session_(std::chrono::milliseconds(config_.keepalive_ms),
-                     [this] {
-                       GlibEventPump::PostToMainContext([this] {
-                         if (session_expired_) session_expired_();
-                       });
-                     }),
-      main_account_(login_session_, config_.service_host, event_pump_),
-      profile_account_(login_session_, config_.service_host, event_pump_),
-      register_account_(login_session_, config_.service_host, event_pump_),
-      login_account_(login_session_, config_.service_host, event_pump_),
-      recover_account_(login_session_, config_.service_host, event_pump_),
-      password_account_(login_session_, config_.service_host, event_pump_),
-      feedback_account_(login_session_, config_.service_host, event_pump_) {
+      login_state_(config_.data_dir / "login.ini", std::chrono::milliseconds(config_.keepalive_ms),
+                   [this, alive = alive_] {
+                     ui_poster_.Post([this, alive] {
+                       if (*alive && session_expired_) session_expired_();
+                     });
+                   }),
+      password_store_(std::make_unique<core::SecretPasswordStore>()),
+      // Its writes run on the task runner, which is built last but used
+      // only once the context is complete.
+      remembered_login_(login_state_, password_store_.get(), &tasks_),
+      main_account_(login_state_.session(), config_.service_host, core::kApplicationKey, shutdown_.get_token()),
+      profile_account_(login_state_.session(), config_.service_host, core::kApplicationKey, shutdown_.get_token()),
+      register_account_(login_state_.session(), config_.service_host, core::kApplicationKey,
+                        shutdown_.get_token()),
+      login_account_(login_state_.session(), config_.service_host, core::kApplicationKey, shutdown_.get_token()),
+      recover_account_(login_state_.session(), config_.service_host, core::kApplicationKey, shutdown_.get_token()),
+      password_account_(login_state_.session(), config_.service_host, core::kApplicationKey,
+                        shutdown_.get_token()),
+      feedback_account_(login_state_.session(), config_.service_host, core::kApplicationKey,
+                        shutdown_.get_token()) {
   shared_duration_.Start();
   const std::string data = (config_.data_dir / "webkit").string();
   const std::string cache = (config_.cache_dir / "webkit").string();
@@ -36,8 +44,12 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
 }
 
 AppContext::~AppContext() {
-  // No renewal may call back into a context that is going away.
-  login_session_.StopKeepAlive();
+  // No renewal or reply may call back into a context that is going away,
+  // and every request in progress ends now, so the task runner's threads
+  // are joined at once.
+  *alive_ = false;
+  shutdown_.request_stop();
+  login_state_.session().StopKeepAlive();
   g_clear_object(&web_settings_);
   g_clear_object(&network_session_);
 }

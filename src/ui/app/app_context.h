@@ -2,18 +2,25 @@
 // The program's shared state, created once at start-up and passed down by
 // reference: configuration, settings files, the web engine's network session
 // and settings, the proxy taken from the command line, the host service for
-// message boxes, and the account service: one login session shared by the
-// seven clients (one per window that talks to the service) and the profile
-// of the logged-in user. Windows take from it what they need. The shared JSON
+// message boxes, the task runner that keeps slow work off the user-interface
+// thread, and the account service: the login state (session, keep-alive,
+// 登录态) shared by the seven clients (one per window that talks to the
+// service, each built with the application key) and the profile of the
+// logged-in user. Windows take from it what they need. The shared JSON
 // document is the one SharedJson() gives; the record classes read through it.
 
 #include <webkit/webkit.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <stop_token>
 #include <string>
 
 #include "core/account/account_client.h"
-#include "core/account/login_session.h"
+#include "core/account/login_state.h"
+#include "core/account/password_store.h"
+#include "core/account/remembered_login.h"
 #include "core/account/user_info.h"
 #include "core/app/config.h"
 #include "core/favourites/favourites_store.h"
@@ -21,7 +28,8 @@
 #include "core/util/codec_util.h"
 #include "core/util/duration_formatter.h"
 #include "core/util/read_url.h"
-#include "ui/app/glib_event_pump.h"
+#include "core/util/task_runner.h"
+#include "ui/app/glib_ui_poster.h"
 
 namespace nuve::ui {
 
@@ -54,7 +62,13 @@ class AppContext {
   // Options for ReadUrl that honour the proxy.
   core::ReadUrlOptions read_url_options() const;
 
-  core::LoginSession& login_session() { return login_session_; }
+  // Slow work of every window runs here; see core/util/task_runner.h.
+  core::TaskRunner& tasks() { return tasks_; }
+
+  core::LoginState& login_state() { return login_state_; }
+  // The login window's remembered account, password and flags.
+  core::RememberedLogin& remembered_login() { return remembered_login_; }
+  core::LoginSession& login_session() { return login_state_.session(); }
   core::AccountClient& main_account() { return main_account_; }
   core::AccountClient& profile_account() { return profile_account_; }
   core::AccountClient& register_account() { return register_account_; }
@@ -81,10 +95,17 @@ class AppContext {
   std::string proxy_list_;
   std::string proxy_address_;
 
-  GlibEventPump event_pump_;
+  GlibUiPoster ui_poster_;
   std::function<void()> session_expired_;
+  // Read by the keep-alive's expiry, which may reach the user-interface
+  // thread after this context is gone.
+  std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
+  // Stopped first when the context goes away: every request in progress ends.
+  std::stop_source shutdown_;
   // The session outlives the clients that refer to it (declaration order).
-  core::LoginSession login_session_;
+  core::LoginState login_state_;
+  std::unique_ptr<core::PasswordStore> password_store_;
+  core::RememberedLogin remembered_login_;
   core::AccountClient main_account_;
   core::AccountClient profile_account_;
   core::AccountClient register_account_;
@@ -95,6 +116,9 @@ class AppContext {
   core::UserInfo current_user_;
   core::CodecUtil codec_;
   core::DurationFormatter shared_duration_;
+  // Last, so it goes first: its threads are joined while everything they
+  // use still exists.
+  core::TaskRunner tasks_{ui_poster_};
 };
 
 }  // namespace nuve::ui

@@ -70,6 +70,14 @@ void GtkUiHost::ShowModal(std::unique_ptr<Gtk::Window> window, Gtk::Window* pare
   open_.push_back(std::move(window));
 }
 
+void GtkUiHost::OpenUri(std::string_view uri) {
+  GError* error = nullptr;
+  if (!g_app_info_launch_default_for_uri(std::string(uri).c_str(), nullptr, &error)) {
+    core::LogWarning("open address", std::string(uri) + ": " + (error != nullptr ? error->message : "failed"));
+    if (error != nullptr) g_error_free(error);
+  }
+}
+
 void GtkUiHost::Release(Gtk::Window* window) {
   std::erase_if(open_, [window](const auto& w) { return w.get() == window; });
 }

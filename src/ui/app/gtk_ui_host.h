@@ -18,6 +18,10 @@ class GtkUiHost : public UiHost {
                std::function<void(bool accepted)> on_answer) override;
   void ShowModal(std::unique_ptr<Gtk::Window> window, Gtk::Window* parent,
                  std::function<void()> on_closed) override;
+  void OpenUri(std::string_view uri) override;
+  // Closes and frees every dialog and modal window still open (before what
+  // they use goes away).
+  void ReleaseAll() { open_.clear(); }
 
  private:
   void ShowMessage(Gtk::Window* parent, std::string_view text, Gtk::MessageType type,

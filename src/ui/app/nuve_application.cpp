@@ -13,7 +13,12 @@ NuveApplication::NuveApplication(core::Config config, core::StartRequest start)
       config_(std::move(config)),
       start_(std::move(start)) {}
 
-NuveApplication::~NuveApplication() = default;
+NuveApplication::~NuveApplication() {
+  // Windows first, then the context they use, then the host.
+  main_window_.reset();
+  if (ui_host_) ui_host_->ReleaseAll();
+  context_.reset();
+}
 
 Glib::RefPtr<NuveApplication> NuveApplication::Create(core::Config config, core::StartRequest start) {
   return Glib::make_refptr_for_instance(new NuveApplication(std::move(config), std::move(start)));

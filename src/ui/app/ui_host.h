@@ -1,6 +1,7 @@
 #pragma once
-// Every message box and modal window of the program goes through this one
-// service, so that window tests can record them instead of showing them.
+// Every message box and modal window of the program, and every address it
+// hands to the desktop, goes through this one service, so that window tests
+// can record them instead of showing them.
 
 #include <functional>
 #include <memory>
@@ -27,6 +28,9 @@ class UiHost {
   // keeps it alive while it is open and runs `on_closed` when it closes.
   virtual void ShowModal(std::unique_ptr<Gtk::Window> window, Gtk::Window* parent,
                          std::function<void()> on_closed = {}) = 0;
+  // Opens `uri` in the desktop's default handler (a web page in the default
+  // browser); a failure is logged.
+  virtual void OpenUri(std::string_view uri) = 0;
 };
 
 }  // namespace nuve::ui

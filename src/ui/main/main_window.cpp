@@ -11,7 +11,11 @@
 namespace nuve::ui {
 
 MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
-    : context_(context), tab_strip_(context), favourites_panel_(context.favourites(), context.ui_host()) {
+    : context_(context),
+      tab_strip_(context),
+      favourites_panel_(context.favourites(), context.ui_host()),
+      account_windows_(context),
+      update_windows_(context) {
   set_title(core::kProgramTitle);
   set_default_size(1024, 700);
   BuildLayout();
@@ -42,10 +46,8 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
 MainWindow::~MainWindow() {
   // Closing the browser ends the login: the next start is logged out.
   context_.set_session_expired_handler({});
-  context_.main_account().StopKeepAlive();
-  if (const core::Status s = context_.settings().SetLoginState("0"); !s.ok()) {
-    core::LogWarning("main window", s.error().detail);
-  }
+  login_state_changed_.Reset();
+  context_.login_state().LogOut();
 }
 
 void MainWindow::BuildLayout() {
@@ -90,23 +92,31 @@ void MainWindow::RunStartupSequence(const core::StartRequest& start) {
   }
   favourites_panel_.LoadFromStore();
 
-  // The logout item is offered unless the stored state says logged out.
-  logout_action_->set_enabled(context_.settings().LoginState() != "0");
-
-  context_.main_account().SetAppKey(core::kApplicationKey);
+  // The logout item is offered unless the stored state says logged out, and
+  // follows every login and logout of the run.
+  core::LoginState& login_state = context_.login_state();
+  logout_action_->set_enabled(login_state.CanLogOut());
+  login_state_changed_ = login_state.Subscribe([this] {
+    logout_action_->set_enabled(context_.login_state().CanLogOut());
+  });
 
   StartVersionCheck();
 }
 
 void MainWindow::StartVersionCheck() {
   const core::Config config = context_.config();
-  const core::ReadUrlOptions options = context_.read_url_options();
-  background_.Run<std::string>(
-      [config, options] { return core::LatestVersionLookup(config, options); },
+  core::ReadUrlOptions options = context_.read_url_options();
+  context_.tasks().Run<std::string>(
+      tasks_,
+      [config, options](std::stop_token stop) mutable {
+        options.stop = stop;
+        return core::LatestVersionLookup(config, options);
+      },
       [this](std::string latest) {
+        // A lookup that found no label (offline, no source) is no new version.
         if (!core::IsNewerVersionPublished(latest)) return;
-        core::LogWarning("version check", "a newer version is published: " + latest);
         newer_version_.emit(latest);
+        update_windows_.OpenNewVersion(this, [this] { close(); });
       });
 }
 
@@ -116,7 +126,13 @@ void MainWindow::Go() {
   navigation_bar_.SetAddress(address);
   BrowserTab& tab = tab_strip_.CurrentTab();
   tab.Load(address);
-  tab.FocusPage();
+  // The start portal is where the user types the next address (a blank one
+  // never reports a title that would move the focus there later).
+  if (core::IsSameAddress(address, context_.config().portal_a)) {
+    navigation_bar_.FocusAddress();
+  } else {
+    tab.FocusPage();
+  }
 }
 
 void MainWindow::GoHome() {

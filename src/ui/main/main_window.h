@@ -9,7 +9,10 @@
 #include <string>
 
 #include "core/app/command_line.h"
-#include "ui/app/background_task.h"
+#include "core/account/login_state.h"
+#include "core/util/task_scope.h"
+#include "ui/account/account_windows.h"
+#include "ui/update/update_windows.h"
 #include "ui/favourites/favourites_panel.h"
 #include "ui/main/navigation_bar.h"
 #include "ui/main/tab_strip.h"
@@ -36,7 +39,8 @@ class MainWindow : public Gtk::ApplicationWindow {
   // The home page (portal A when none is saved) in the current tab.
   void GoHome();
 
-  // Fired when the version check finds a newer published version.
+  // Fired when the version check finds a newer published version, before
+  // the new-version window opens.
   sigc::signal<void(const std::string&)>& signal_newer_version() { return newer_version_; }
 
  private:
@@ -64,8 +68,13 @@ class MainWindow : public Gtk::ApplicationWindow {
   TabStrip tab_strip_;
   FavouritesPanel favourites_panel_;
   Gtk::Label status_bar_;
+  AccountWindows account_windows_;
+  UpdateWindows update_windows_;
   Glib::RefPtr<Gio::SimpleAction> logout_action_;
-  BackgroundTasks background_;
+  // The logout item follows the stored login state.
+  core::LoginState::Subscription login_state_changed_;
+  // The version check's reply dies with the window.
+  core::TaskScope tasks_;
   sigc::signal<void(const std::string&)> newer_version_;
 };
 

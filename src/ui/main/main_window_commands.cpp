@@ -23,11 +23,10 @@ void MainWindow::InstallActions() {
   add_action("settings", [this] { OnSettings(false); });
   add_action("about", [this] { OnSettings(true); });
   logout_action_ = add_action("logout", sigc::mem_fun(*this, &MainWindow::OnLogout));
-  // The windows of these items are still to come; until then the items are
-  // shown greyed out.
-  for (const char* name : {"check-update", "update-log", "login", "personal-centre"}) {
-    add_action(name, [] {})->set_enabled(false);
-  }
+  add_action("login", [this] { account_windows_.OpenLogin(this); });
+  add_action("personal-centre", [this] { account_windows_.OpenPersonalCentre(this); });
+  add_action("check-update", [this] { update_windows_.OpenCheckUpdate(this); });
+  add_action("update-log", [this] { update_windows_.OpenUpdateLog(this); });
 }
 
 void MainWindow::InstallAccelerators(Gtk::Application& app) {
@@ -69,12 +68,7 @@ void MainWindow::BuildMenu() {
   layout_.prepend(*bar);
 }
 
-void MainWindow::OnLogout() {
-  if (const core::Status s = context_.settings().SetLoginState("0"); !s.ok()) {
-    core::LogWarning("logout", s.error().detail);
-  }
-  context_.main_account().StopKeepAlive();
-}
+void MainWindow::OnLogout() { context_.login_state().LogOut(); }
 
 // The page on screen is the one the user means: its address and title are
 // offered, and a favourite opens in its tab.

@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "support/fake_account_service.h"
-#include "test_event_pump.h"
 
 namespace nuve::core {
 namespace {
@@ -30,9 +29,8 @@ class AccountClientTest : public ::testing::Test {
   std::string Url(const std::string& path) const { return "http://" + service_.host() + path; }
 
   FakeAccountService service_;
-  test::TestEventPump pump_;
   LoginSession session_{std::chrono::minutes(10), [] {}};
-  AccountClient client_{session_, service_.host(), pump_};
+  AccountClient client_{session_, service_.host()};
 };
 
 TEST_F(AccountClientTest, FormOperationsPostTheirBodiesEncoded) {
@@ -210,7 +208,7 @@ TEST_F(AccountClientTest, BadRepliesAreNeverASuccess) {
   service_.SetMode("/api/info.e", ReplyMode::kGbk);
   EXPECT_EQ(client_.GetInfo().Message(), "密码错误");
   // Nothing listens there.
-  AccountClient unreachable(session_, "127.0.0.1:1", pump_);
+  AccountClient unreachable(session_, "127.0.0.1:1");
   EXPECT_FALSE(unreachable.GetInfo().IsSuccess());
   EXPECT_EQ(unreachable.GetInfo().Code(), 0);
 }
@@ -230,9 +228,8 @@ TEST_F(AccountClientTest, TimeOutWithAHungServerReturnsPromptly) {
 
 TEST(AccountClientConfigTest, ServiceHostComesFromTheEnvironment) {
   setenv("NUVE_SERVICE_HOST", "127.0.0.1:9", 1);
-  test::TestEventPump pump;
   LoginSession session(std::chrono::minutes(1), [] {});
-  AccountClient client(session, pump);
+  AccountClient client(session);
   EXPECT_EQ(client.ServiceHost(), "127.0.0.1:9");
   unsetenv("NUVE_SERVICE_HOST");
 }

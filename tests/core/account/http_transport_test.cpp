@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <thread>
 
 #include "core/account/cookie_store.h"
 #include "core/account/url_split.h"
 #include "support/fake_account_service.h"
-#include "test_event_pump.h"
 
 namespace nuve::core {
 namespace {
@@ -33,6 +39,10 @@ TEST(UrlSplitTest, SplitsHostPortAndPath) {
   // Without the prefix the host starts at the first byte.
   EXPECT_EQ(UrlHost("Example.com/a"), "example.com");
   EXPECT_EQ(UrlPath("Example.com/a"), "/a");
+  // A host whose text also stands in the scheme: the path follows the host.
+  EXPECT_EQ(UrlPath("http://t/x"), "/x");
+  EXPECT_EQ(UrlPath("http://h:80"), "/");
+  EXPECT_EQ(UrlPath("http://p/http://p/q"), "/http://p/q");
 }
 
 TEST(UrlSplitTest, OnlyPlainHttpIsRecognised) {
@@ -107,14 +117,12 @@ class TransportTest : public ::testing::Test {
   TransportTest() { CookieStore::Shared().Clear(); }
   std::string Url(const std::string& path) const { return "http://" + service_.host() + path; }
   FakeAccountService service_;
-  test::TestEventPump pump_;
 };
 
 TEST_F(TransportTest, PostPutsTheExactBytesOnTheWire) {
   RequestOptions o;
   o.method = "POST";
   o.body = "a=1&b=%E4%B8%AD";
-  o.pump = &pump_;
   std::string headers;
   o.response_headers = &headers;
   const std::string body = SendRequest(Url("/api/comm/keep.e"), o);
@@ -193,13 +201,12 @@ TEST_F(TransportTest, CookiesOfAReplyGoBackToThatHost) {
   CookieStore::Shared().Clear();
 }
 
-TEST_F(TransportTest, TimeOutCountsFromTheStartWhileEventsKeepArriving) {
+TEST_F(TransportTest, TimeOutCountsFromTheStart) {
   service_.SetMode("/api/comm/keep.e", ReplyMode::kNeverAnswer);
   RequestOptions o;
   o.method = "POST";
   o.body = "token=x";
   o.timeout_seconds = 1;
-  o.pump = &pump_;  // an event every 10 ms
   std::string headers = "stale";
   o.response_headers = &headers;
   const auto start = Clock::now();
@@ -207,17 +214,13 @@ TEST_F(TransportTest, TimeOutCountsFromTheStartWhileEventsKeepArriving) {
   const auto elapsed = Clock::now() - start;
   EXPECT_GE(elapsed, std::chrono::milliseconds(950));
   EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
-  EXPECT_GT(pump_.events(), 20);  // the caller's events went on being handled
   EXPECT_EQ(headers, "");
 }
 
-TEST_F(TransportTest, ACompletedRequestWakesThePump) {
-  // A pump that would otherwise sleep for a minute between events.
-  test::TestEventPump slow_pump(std::chrono::minutes(1));
+TEST_F(TransportTest, ACompletedRequestReturnsAtOnce) {
   RequestOptions o;
   o.method = "POST";
   o.body = "token=x";
-  o.pump = &slow_pump;
   const auto start = Clock::now();
   EXPECT_NE(SendRequest(Url("/api/comm/keep.e"), o), "");
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
@@ -226,38 +229,35 @@ TEST_F(TransportTest, ACompletedRequestWakesThePump) {
 TEST_F(TransportTest, AStopRequestEndsTheWaitAtOnce) {
   service_.SetMode("/api/comm/keep.e", ReplyMode::kNeverAnswer);
   std::stop_source stop;
-  pump_.on_event = [&] {
-    if (service_.RequestsTo("/api/comm/keep.e").size() == 1) stop.request_stop();
-  };
+  std::thread stopper([&] {
+    if (service_.WaitForRequests("/api/comm/keep.e", 1, std::chrono::seconds(10))) stop.request_stop();
+  });
   RequestOptions o;
   o.method = "POST";
   o.body = "token=x";
-  o.pump = &pump_;
   o.stop = stop.get_token();
   const auto start = Clock::now();
   EXPECT_EQ(SendRequest(Url("/api/comm/keep.e"), o), "");
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  stopper.join();
 }
 
-TEST_F(TransportTest, NestedRequestsFromAnEventHandlerAreIndependent) {
+TEST_F(TransportTest, RequestsOnSeveralThreadsAreIndependent) {
   service_.SetMode("/api/comm/keep.e", ReplyMode::kSlow);
   service_.SetSlowDelay(std::chrono::milliseconds(300));
   std::string inner;
-  bool started = false;
-  pump_.on_event = [&] {
-    if (started) return;
-    started = true;
+  std::thread other([&] {
+    ASSERT_TRUE(service_.WaitForRequests("/api/comm/keep.e", 1, std::chrono::seconds(10)));
     RequestOptions o;
     o.method = "POST";
     o.body = "appKey=k";
-    o.pump = &pump_;
     inner = SendRequest(Url("/api/announcement/list.e"), o);
-  };
+  });
   RequestOptions outer;
   outer.method = "POST";
   outer.body = "token=x";
-  outer.pump = &pump_;
   EXPECT_NE(SendRequest(Url("/api/comm/keep.e"), outer).find("\"code\":2"), std::string::npos);
+  other.join();
   EXPECT_NE(inner.find("欢迎使用"), std::string::npos);
 }
 
@@ -266,7 +266,6 @@ TEST_F(TransportTest, BrokenServersGiveAnEmptyBodyPromptly) {
   o.method = "POST";
   o.body = "token=x";
   o.timeout_seconds = 5;
-  o.pump = &pump_;
   const auto start = Clock::now();
   // Nothing listens on port 1 of the loopback: the connection is refused.
   EXPECT_EQ(SendRequest("http://127.0.0.1:1/api/comm/keep.e", o), "");
@@ -281,6 +280,61 @@ TEST_F(TransportTest, BrokenServersGiveAnEmptyBodyPromptly) {
   o.response_headers = &headers;
   EXPECT_NE(SendRequest(Url("/api/comm/keep.e"), o).find("<html>"), std::string::npos);
   EXPECT_EQ(headers.rfind("HTTP/1.1 500", 0), 0u);
+}
+
+// Keeps the first bytes of the first connection to 127.0.0.1:port(), then
+// closes it without a word.
+class FirstBytesListener {
+ public:
+  FirstBytesListener() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(fd_, 4);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] {
+      pollfd pfd{fd_, POLLIN, 0};
+      if (::poll(&pfd, 1, 10000) <= 0) return;
+      const int client = ::accept(fd_, nullptr, nullptr);
+      char buf[16];
+      const ssize_t n = ::recv(client, buf, sizeof buf, 0);
+      if (n > 0) bytes_.assign(buf, static_cast<std::size_t>(n));
+      ::close(client);
+    });
+  }
+  ~FirstBytesListener() {
+    if (thread_.joinable()) thread_.join();
+    ::close(fd_);
+  }
+  int port() const { return port_; }
+  std::string Bytes() {
+    if (thread_.joinable()) thread_.join();
+    return bytes_;
+  }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+  std::string bytes_;
+};
+
+TEST(TransportTlsTest, HttpsAddressesOpenWithATlsHandshake) {
+  FirstBytesListener listener;
+  RequestOptions o;
+  o.method = "POST";
+  o.body = "token=x";
+  o.timeout_seconds = 5;
+  const std::string url = "HTTPS://127.0.0.1:" + std::to_string(listener.port()) + "/api/comm/keep.e";
+  EXPECT_EQ(SendRequest(url, o), "");
+  const std::string first = listener.Bytes();
+  ASSERT_GE(first.size(), 2u);
+  EXPECT_EQ(first[0], '\x16') << "a TLS handshake record, not plain HTTP";
+  EXPECT_EQ(first[1], '\x03');
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 #include "core/account/account_client.h"
 #include "core/account/login_session.h"
 #include "support/fake_account_service.h"
-#include "test_event_pump.h"
 
 namespace nuve::core {
 namespace {
@@ -64,11 +63,10 @@ TEST(LoginSessionConcurrencyTest, StopFromTwoThreadsWhileTheRenewalFails) {
 TEST(LoginSessionConcurrencyTest, ClientLoginsRaceTheirOwnKeepAlive) {
   test::FakeAccountService service;
   service.AddAccount("alice", "pw");
-  test::TestEventPump pump;
   std::atomic<int> expired{0};
   LoginSession session(milliseconds(2), [&] { ++expired; });
-  AccountClient login_client(session, service.host(), pump);
-  AccountClient other_client(session, service.host(), pump);
+  AccountClient login_client(session, service.host());
+  AccountClient other_client(session, service.host());
   for (int round = 0; round < 20; ++round) {
     ASSERT_TRUE(login_client.Login("alice", "pw").IsSuccess());
     other_client.GetInfo();  // reads the token the keep-alive reads too

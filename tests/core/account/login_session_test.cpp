@@ -8,7 +8,6 @@
 
 #include "core/account/account_client.h"
 #include "support/fake_account_service.h"
-#include "test_event_pump.h"
 
 namespace nuve::core {
 namespace {
@@ -95,10 +94,9 @@ class KeepAliveServiceTest : public ::testing::Test {
     client_.SetAppKey("k");
   }
   FakeAccountService service_;
-  test::TestEventPump pump_;
   ExpiryProbe probe_;
   LoginSession session_{milliseconds(50), probe_.Callback()};
-  AccountClient client_{session_, service_.host(), pump_};
+  AccountClient client_{session_, service_.host()};
 };
 
 TEST_F(KeepAliveServiceTest, RenewsWithTheTokenOfTheLastLogin) {

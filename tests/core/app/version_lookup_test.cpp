@@ -69,6 +69,23 @@ TEST(VersionLookup, FetchesTheSourceOverHttp) {
   EXPECT_EQ(label, "beta M9.9.99");
 }
 
+TEST(VersionLookup, NoLabelIsAFailureNeverANewVersion) {
+  EXPECT_FALSE(IsNewerVersionPublished(""));
+  EXPECT_FALSE(IsNewerVersionPublished("beta M1.3.00"));
+  EXPECT_TRUE(IsNewerVersionPublished("beta m1.3.00"));
+  const UpdateCheckOutcome failed = CompareWithLatest("");
+  EXPECT_EQ(failed.result.text, "获取最新版本失败，请检查网络后重试！");
+  EXPECT_EQ(failed.result.rgb, kRed);
+  EXPECT_FALSE(failed.offer_download);
+  EXPECT_FALSE(failed.show_latest);
+  EXPECT_EQ(CompareWithLatest("beta M1.3.00").result.text, "当前已是最新版本！");
+  EXPECT_FALSE(CompareWithLatest("beta M1.3.00").offer_download);
+  const UpdateCheckOutcome newer = CompareWithLatest("beta M1.3.10");
+  EXPECT_EQ(newer.result.text, "发现新版本，请更新！");
+  EXPECT_TRUE(newer.offer_download);
+  EXPECT_TRUE(newer.show_latest);
+}
+
 TEST(VersionLookup, UnreachableSourceGivesNoLabel) {
   Config config;
   config.version_source = "http://127.0.0.1:9";  // discard port: nothing listens

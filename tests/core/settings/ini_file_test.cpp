@@ -76,18 +76,13 @@ TEST(IniFile, UnwritableFolderReportsAnError) {
   EXPECT_EQ(status.error().kind, ErrorKind::kIo);
 }
 
-TEST(AppSettings, FilesLieInNuveHomeAndLoginIniIsOwnerOnly) {
+TEST(AppSettings, FilesLieInNuveHome) {
   TempHome home;
   const AppSettings settings(Config::FromEnvironment());
   EXPECT_EQ(settings.HomePage(), "");
   ASSERT_TRUE(settings.SetHomePage("www.home.test").ok());
-  ASSERT_TRUE(settings.SetLoginState("1").ok());
   EXPECT_EQ(settings.HomePage(), "www.home.test");
-  EXPECT_EQ(settings.LoginState(), "1");
   EXPECT_NE(ReadFileBytes(home.path() / "Set save.ini").find("主页"), std::string::npos);
-  struct stat st {};
-  ASSERT_EQ(stat((home.path() / "login.ini").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 }  // namespace
