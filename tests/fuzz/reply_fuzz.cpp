@@ -4,13 +4,20 @@
 // reply's body, the rest the reply. What must hold on any reply: the body
 // always reads as some text, lists give as many records as the reply has
 // elements, and every date-time is either blank or a whole date.
+//
+// The same bytes also make a well-formed reply, as a JSON writer would write
+// it (the first four bytes the code, the fifth how to escape, the rest the
+// message and account): every member must read back exactly.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <glib.h>
 
 #include "core/account/announcement.h"
 #include "core/account/api_response.h"
@@ -92,6 +99,56 @@ void ReadRecords(const std::string& text) {
   group.LoadFields(text);
 }
 
+// `text` (UTF-8 without NUL) as a JSON string literal. With `escape_all`
+// every character beyond ASCII is written as \u escapes, in surrogate pairs
+// beyond the BMP.
+std::string JsonString(std::string_view text, bool escape_all) {
+  std::string out = "\"";
+  char hex[16];
+  for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p)) {
+    const gunichar c = g_utf8_get_char(p);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      g_snprintf(hex, sizeof hex, "\\u%04x", c);
+      out += hex;
+    } else if (escape_all && c > 0xFFFF) {
+      g_snprintf(hex, sizeof hex, "\\u%04X\\u%04X", 0xD800 + ((c - 0x10000) >> 10),
+                 0xDC00 + ((c - 0x10000) & 0x3FF));
+      out += hex;
+    } else if (escape_all && c >= 0x80) {
+      g_snprintf(hex, sizeof hex, "\\u%04x", c);
+      out += hex;
+    } else {
+      out.append(p, static_cast<std::size_t>(g_utf8_next_char(p) - p));
+    }
+  }
+  return out + "\"";
+}
+
+void ReadWellFormedReply(const std::uint8_t* data, std::size_t size) {
+  if (size < 5) return;
+  std::int32_t code = 0;
+  std::memcpy(&code, data, sizeof code);
+  const bool result = (data[4] & 1) != 0;
+  const std::string message(reinterpret_cast<const char*>(data) + 5, size - 5);
+  if (message.find('\0') != std::string::npos ||
+      !g_utf8_validate(message.data(), static_cast<gssize>(message.size()), nullptr)) {
+    return;
+  }
+  const std::string literal = JsonString(message, (data[4] & 2) != 0);
+  const ApiResponse reply("{\"code\":" + std::to_string(code) + ",\"result\":" +
+                          (result ? "true" : "false") + ",\"message\":" + literal +
+                          ",\"responseBody\":{\"id\":" + std::to_string(code) +
+                          ",\"account\":" + literal + "}}");
+  if (reply.Code() != code || reply.IsSuccess() != result || reply.Message() != message) {
+    std::abort();
+  }
+  const UserInfo info = reply.ToUserInfo();
+  if (info.Id() != code || info.Account() != message) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -102,5 +159,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ReadReply(text, path);
   ReadLists(text);
   ReadRecords(text);
+  ReadWellFormedReply(data, size);
   return 0;
 }
