@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/util/status.h"
 
@@ -24,7 +26,18 @@ class IniFile {
   std::string Read(std::string_view section, std::string_view key,
                    std::string_view fallback = {}) const;
 
-  // Sets one key, creating the file and its folder when needed.
+  // Every section and key of the file, as Read finds them, in file order;
+  // keys outside any section have the section "". Empty when the file is
+  // missing or cannot be read.
+  std::vector<std::pair<std::string, std::string>> ListKeys() const;
+
+  // Sets one key, creating the file and its folder when needed. The value is
+  // stored as one line of UTF-8 (line breaks become blanks, the value ends at
+  // a NUL byte, other text is read as GBK) and reads back without the blanks
+  // around it. Errors: kInvalidName for a section or key name that would not
+  // read back as itself (not UTF-8, a line break, blanks around it, "]" in a
+  // section, an empty key, "=" in a key or a key that begins with ";", "#" or
+  // "["), nothing written; kIo when the file cannot be read or written.
   Status Write(std::string_view section, std::string_view key, std::string_view value) const;
 
   const std::filesystem::path& path() const { return path_; }

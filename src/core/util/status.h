@@ -10,7 +10,7 @@ namespace nuve::core {
 
 enum class ErrorKind {
   kIo,           // a file could not be read or written
-  kInvalidName,  // a name that cannot be a file name
+  kInvalidName,  // a name that cannot be a file name or an INI key
   kNetwork,      // a request failed
 };
 

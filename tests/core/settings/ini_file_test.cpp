@@ -48,6 +48,58 @@ TEST(IniFile, ReadsWindowsFilesWithCrlfBomAndBrokenLines) {
   EXPECT_EQ(ini.Read("登录配置", "登录态"), "1");
   ASSERT_TRUE(ini.Write("登录配置", "登录态", "0").ok());
   EXPECT_EQ(ini.Read("登录配置", "登录态"), "0");
+  // The key after the broken section line stays in the section before it.
+  EXPECT_EQ(ini.Read("登录配置", "账号"), "张三");
+}
+
+TEST(IniFile, DamagedLinesHideNoOtherKey) {
+  TempHome home;
+  const auto path = home.path() / "Set save.ini";
+  // A section line without "]", a NUL byte, and two files joined together
+  // (the second one's byte-order mark in the middle, and before a key).
+  using namespace std::string_literals;
+  WriteFileBytes(path, "[网址配置]\n[broken\n主页=www.a.test\n\0junk\n"
+                       "\xEF\xBB\xBF[其它]\r\n\xEF\xBB\xBF键=值\n"s);
+  IniFile ini(path);
+  const std::vector<std::pair<std::string, std::string>> keys = {{"网址配置", "主页"}, {"其它", "键"}};
+  EXPECT_EQ(ini.ListKeys(), keys);
+  ASSERT_TRUE(ini.Write("其它", "新", "1").ok());
+  EXPECT_EQ(ini.Read("网址配置", "主页"), "www.a.test");
+  EXPECT_EQ(ini.Read("其它", "键"), "值");
+  EXPECT_EQ(ini.Read("其它", "新"), "1");
+}
+
+TEST(IniFile, NameThatWouldNotReadBackIsRefusedAndTouchesNothing) {
+  TempHome home;
+  const auto path = home.path() / "x.ini";
+  WriteFileBytes(path, "[s]\nk=keep\n");
+  IniFile ini(path);
+  const std::pair<std::string, std::string> refused[] = {
+      {"s", ""},      {"s", "k=x"},      {"s", " k"},        {"s", "k\n"},  {"s", ";k"},
+      {"s", "[k"},    {"s", "\xEF\xBB\xBFk"}, {"s]", "k"},   {"s\r", "k"}, {" s", "k"},
+      {"s", "\xD6\xF7"}, {std::string("s\0t", 3), "k"},
+  };
+  for (const auto& [section, key] : refused) {
+    const Status status = ini.Write(section, key, "lost");
+    ASSERT_FALSE(status.ok()) << section << "/" << key;
+    EXPECT_EQ(status.error().kind, ErrorKind::kInvalidName);
+  }
+  EXPECT_EQ(ReadFileBytes(path), "[s]\nk=keep\n");
+  EXPECT_TRUE(ini.Write("", "顶层", "1").ok());
+  EXPECT_EQ(ini.Read("", "顶层"), "1");
+  EXPECT_EQ(ini.Read("s", "k"), "keep");
+}
+
+TEST(IniFile, ValueThatIsNotUtf8LeavesTheFileUtf8) {
+  TempHome home;
+  IniFile ini(home.path() / "Collection.ini");
+  ASSERT_TRUE(ini.Write("网址配置", "主页", "新浪").ok());
+  // GBK bytes would turn the whole file into GBK and garble the other key.
+  ASSERT_TRUE(ini.Write("收藏", "地址", "http://x.test/\xD0\xC2\xC0\xCB").ok());
+  EXPECT_EQ(ini.Read("网址配置", "主页"), "新浪");
+  EXPECT_EQ(ini.Read("收藏", "地址"), "http://x.test/新浪");
+  ASSERT_TRUE(ini.Write("收藏", "地址", std::string("a\0b", 3)).ok());
+  EXPECT_EQ(ini.Read("收藏", "地址"), "a");
 }
 
 TEST(IniFile, LegacyGbkFileIsReadAsGbk) {
