@@ -1,13 +1,11 @@
 #pragma once
 // The program's shared state, created once at start-up and passed down by
-// reference: configuration, settings files, the web engine's network session
-// and settings, the proxy taken from the command line, the host service for
+// reference: configuration, settings files, the web engine's profile (its
+// network session, settings and the proxy from the command line), the host service for
 // message boxes, and the account service: one login session shared by the
 // seven clients (one per window that talks to the service) and the profile
 // of the logged-in user. Windows take from it what they need. The shared JSON
 // document is the one SharedJson() gives; the record classes read through it.
-
-#include <webkit/webkit.h>
 
 #include <functional>
 #include <string>
@@ -21,6 +19,7 @@
 #include "core/util/duration_formatter.h"
 #include "core/util/read_url.h"
 #include "ui/app/glib_event_pump.h"
+#include "ui/engine/engine_profile.h"
 
 namespace nuve::ui {
 
@@ -37,19 +36,16 @@ class AppContext {
   const core::AppSettings& settings() const { return settings_; }
   UiHost& ui_host() { return ui_host_; }
 
-  // Every web view is built from this one session and these settings.
-  WebKitNetworkSession* network_session() const { return network_session_; }
-  WebKitSettings* web_settings() const { return web_settings_; }
+  // Every web view is built from this one profile.
+  EngineProfile& engine() { return engine_; }
 
-  // Sends every page of every scheme, and the program's plain GETs, through
-  // the proxy host:port for the rest of the run.
-  void SetInternetProxy(const std::string& host, const std::string& port);
-  // The proxy host shown in window titles; "" when there is no proxy.
-  const std::string& proxy_text() const { return proxy_text_; }
-  // The proxy list as the program keeps it ("ftp= P;http= P;..."), for logs.
-  const std::string& proxy_list() const { return proxy_list_; }
-  // Options for ReadUrl that honour the proxy.
-  core::ReadUrlOptions read_url_options() const;
+  // The proxy lives in the engine's profile; these pass through to it.
+  void SetInternetProxy(const std::string& host, const std::string& port) {
+    engine_.SetInternetProxy(host, port);
+  }
+  const std::string& proxy_text() const { return engine_.proxy_text(); }
+  const std::string& proxy_list() const { return engine_.proxy_list(); }
+  core::ReadUrlOptions read_url_options() const { return engine_.read_url_options(); }
 
   core::LoginSession& login_session() { return login_session_; }
   core::AccountClient& main_account() { return main_account_; }
@@ -71,11 +67,7 @@ class AppContext {
   core::Config config_;
   core::AppSettings settings_;
   UiHost& ui_host_;
-  WebKitNetworkSession* network_session_ = nullptr;
-  WebKitSettings* web_settings_ = nullptr;
-  std::string proxy_text_;
-  std::string proxy_list_;
-  std::string proxy_address_;
+  EngineProfile engine_;
 
   GlibEventPump event_pump_;
   std::function<void()> session_expired_;

@@ -1,27 +1,16 @@
 #include "ui/main/browser_tab.h"
 
-#include <exception>
+#include <algorithm>
 
 #include "core/app/log.h"
 #include "core/app/tab_caption.h"
+#include "ui/app/guard.h"
+#include "ui/engine/engine_profile.h"
 
 namespace nuve::ui {
 namespace {
 
 constexpr char kDefaultIcon[] = "text-html-symbolic";
-
-// Runs a handler from a C trampoline: nothing may unwind into GLib.
-template <typename F>
-auto Guard(const char* where, F&& f) noexcept -> decltype(f()) {
-  try {
-    return f();
-  } catch (const std::exception& e) {
-    core::LogError(where, e.what());
-  } catch (...) {
-    core::LogError(where, "unknown exception");
-  }
-  return decltype(f())();
-}
 
 BrowserTab* Self(gpointer data) { return static_cast<BrowserTab*>(data); }
 
@@ -58,6 +47,9 @@ struct BrowserTabCallbacks {
   static void LoadChangedCb(WebKitWebView*, WebKitLoadEvent event, gpointer self) noexcept {
     Guard("load-changed", [&] { Self(self)->OnLoadChanged(event); });
   }
+  static void NotifyLoadingCb(GObject*, GParamSpec*, gpointer self) noexcept {
+    Guard("notify::is-loading", [&] { Self(self)->OnLoadingChanged(); });
+  }
   static gboolean LoadFailedCb(WebKitWebView*, WebKitLoadEvent, char* uri, GError* error,
                                gpointer self) noexcept {
     return Guard("load-failed", [&] { return static_cast<gboolean>(Self(self)->OnLoadFailed(uri, error)); });
@@ -68,23 +60,21 @@ struct BrowserTabCallbacks {
   }
 };
 
-BrowserTab::BrowserTab(WebKitNetworkSession* session, WebKitSettings* settings, int page_timeout_ms)
-    : page_timeout_ms_(page_timeout_ms) {
-  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
-                                       "settings", settings, nullptr));
+BrowserTab::BrowserTab(Id id, EngineProfile& profile, int page_timeout_ms)
+    : id_(id), profile_(profile), page_timeout_ms_(page_timeout_ms) {
+  view_ = profile_.CreateView();
   // The tab, not the widget tree, decides when the view goes away.
   g_object_ref_sink(view_);
-  page_ = Glib::wrap(GTK_WIDGET(view_));
+  BuildPage();
   BuildHeader();
   ConnectWebView();
 }
 
-BrowserTab::BrowserTab(WebKitWebView* parent, int page_timeout_ms) : page_timeout_ms_(page_timeout_ms) {
-  // Without the settings property the related view would get default settings.
-  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", parent, "settings",
-                                       webkit_web_view_get_settings(parent), nullptr));
+BrowserTab::BrowserTab(Id id, EngineProfile& profile, WebKitWebView* parent, int page_timeout_ms)
+    : id_(id), profile_(profile), page_timeout_ms_(page_timeout_ms) {
+  view_ = profile_.CreateRelatedView(parent);
   g_object_ref_sink(view_);
-  page_ = Glib::wrap(GTK_WIDGET(view_));
+  BuildPage();
   BuildHeader();
   ConnectWebView();
 }
@@ -93,19 +83,23 @@ BrowserTab::~BrowserTab() {
   load_timeout_.disconnect();
   connections_.clear();
   webkit_web_view_stop_loading(view_);
-  if (GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(view_))) {
-    // Normally the tab strip has removed the page already.
-    if (GTK_IS_NOTEBOOK(parent)) {
-      gtk_notebook_remove_page(GTK_NOTEBOOK(parent),
-                               gtk_notebook_page_num(GTK_NOTEBOOK(parent), GTK_WIDGET(view_)));
-    }
-  }
+  // The tab strip has taken the page out of the notebook; the view leaves
+  // the container before the last reference goes.
+  overlay_.unset_child();
   g_object_unref(view_);
 }
 
+void BrowserTab::BuildPage() {
+  view_widget_ = Glib::wrap(GTK_WIDGET(view_));
+  view_widget_->set_hexpand(true);
+  view_widget_->set_vexpand(true);
+  overlay_.set_child(*view_widget_);
+  overlay_.set_hexpand(true);
+  overlay_.set_vexpand(true);
+  root_.append(overlay_);
+}
+
 void BrowserTab::BuildHeader() {
-  page_->set_hexpand(true);
-  page_->set_vexpand(true);
   icon_.set_pixel_size(16);
   icon_.set_from_icon_name(kDefaultIcon);
   caption_.set_text(core::NewTabCaption());
@@ -118,7 +112,11 @@ void BrowserTab::BuildHeader() {
   close_button_.set_tooltip_text("关闭选项卡");
   close_button_.set_visible(false);
   close_button_.signal_clicked().connect([this] { close_requested_.emit(); });
+  // While the page loads, a spinner stands where the site icon is.
+  spinner_.set_size_request(16, 16);
+  spinner_.set_visible(false);
   header_.append(icon_);
+  header_.append(spinner_);
   header_.append(caption_);
   header_.append(close_button_);
 }
@@ -133,6 +131,8 @@ void BrowserTab::ConnectWebView() {
   connect("create", G_CALLBACK(C::CreateCb));
   connect("close", G_CALLBACK(C::CloseCb));
   connect("load-changed", G_CALLBACK(C::LoadChangedCb));
+  connect("notify::is-loading", G_CALLBACK(C::NotifyLoadingCb));
+  connect("notify::estimated-load-progress", G_CALLBACK(C::NotifyLoadingCb));
   connect("load-failed", G_CALLBACK(C::LoadFailedCb));
   connect("web-process-terminated", G_CALLBACK(C::WebProcessTerminatedCb));
 }
@@ -158,6 +158,20 @@ void BrowserTab::Reload() { webkit_web_view_reload(view_); }
 void BrowserTab::Stop() { webkit_web_view_stop_loading(view_); }
 void BrowserTab::FocusPage() { gtk_widget_grab_focus(GTK_WIDGET(view_)); }
 void BrowserTab::SetCloseButtonVisible(bool visible) { close_button_.set_visible(visible); }
+bool BrowserTab::IsLoading() const { return webkit_web_view_is_loading(view_) != FALSE; }
+
+double BrowserTab::LoadProgress() const {
+  // Gzip-encoded pages can report more than 1 (the length is the compressed one).
+  return std::clamp(webkit_web_view_get_estimated_load_progress(view_), 0.0, 1.0);
+}
+
+void BrowserTab::OnLoadingChanged() {
+  const bool loading = IsLoading();
+  spinner_.set_visible(loading);
+  spinner_.set_spinning(loading);
+  icon_.set_visible(!loading);
+  load_state_changed_.emit();
+}
 
 void BrowserTab::UpdateCaption() {
   const std::string title = Title();

@@ -1,12 +1,15 @@
 #pragma once
-// One tab: its web view and its header (site icon, caption, close button).
-// Everything that belongs to one page lives here; the tab strip only orders
-// the tabs. Start reading at ConnectWebView(), which lists every WebKit
-// signal the tab listens to.
+// One tab: a container holding its web view, with room for what belongs to
+// one page (the find bar, the zoom level shown over the page, error pages),
+// and its header (site icon or loading spinner, caption, close button). The
+// tab strip only orders the tabs and knows each by its identity. Start
+// reading at ConnectWebView(), which lists every WebKit signal the tab
+// listens to.
 
 #include <gtkmm.h>
 #include <webkit/webkit.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,20 +18,26 @@
 
 namespace nuve::ui {
 
+class EngineProfile;
 struct BrowserTabCallbacks;
 
 class BrowserTab {
  public:
-  // A tab with a fresh view on the program's session and settings.
-  BrowserTab(WebKitNetworkSession* session, WebKitSettings* settings, int page_timeout_ms);
+  using Id = std::uint64_t;
+
+  // A tab with a fresh view on the profile.
+  BrowserTab(Id id, EngineProfile& profile, int page_timeout_ms);
   // A tab for a page that `parent` asked to open (window.open, target=_blank):
   // the view is related to the parent's and WebKit loads it by itself.
-  BrowserTab(WebKitWebView* parent, int page_timeout_ms);
+  BrowserTab(Id id, EngineProfile& profile, WebKitWebView* parent, int page_timeout_ms);
   ~BrowserTab();
   BrowserTab(const BrowserTab&) = delete;
   BrowserTab& operator=(const BrowserTab&) = delete;
 
-  Gtk::Widget& page() { return *page_; }
+  // Stays the same for the tab's whole life, wherever the tab moves.
+  Id id() const { return id_; }
+  // The container the tab strip shows as the tab's page.
+  Gtk::Widget& page() { return root_; }
   Gtk::Widget& header() { return header_; }
   WebKitWebView* view() const { return view_; }
 
@@ -41,11 +50,16 @@ class BrowserTab {
   void Stop();
   void FocusPage();
   void SetCloseButtonVisible(bool visible);
+  bool IsLoading() const;
+  // 0..1 while loading.
+  double LoadProgress() const;
 
   // Raised when the page's title, address or icon change (caption, tooltip
   // and icon of this tab are already updated when it fires).
   sigc::signal<void()>& signal_title_changed() { return title_changed_; }
   sigc::signal<void()>& signal_uri_changed() { return uri_changed_; }
+  // Loading started or ended, or its progress moved.
+  sigc::signal<void()>& signal_load_state_changed() { return load_state_changed_; }
   // The link under the pointer ("" when it leaves a link).
   sigc::signal<void(const std::string&)>& signal_status_text() { return status_text_; }
   // The close button was clicked, or the page closed itself (window.close).
@@ -58,6 +72,7 @@ class BrowserTab {
  private:
   friend struct BrowserTabCallbacks;
 
+  void BuildPage();
   void BuildHeader();
   void ConnectWebView();
   void UpdateCaption();
@@ -72,13 +87,19 @@ class BrowserTab {
   void OnMouseTargetChanged(WebKitHitTestResult* hit);
   GtkWidget* OnCreate();
   void OnLoadChanged(WebKitLoadEvent event);
+  void OnLoadingChanged();
   bool OnLoadFailed(const char* uri, GError* error);
   void OnWebProcessTerminated(WebKitWebProcessTerminationReason reason);
 
+  Id id_;
+  EngineProfile& profile_;
   WebKitWebView* view_ = nullptr;  // strong reference, taken at creation
-  Gtk::Widget* page_ = nullptr;    // the view's wrapper, owned by the view
+  Gtk::Widget* view_widget_ = nullptr;  // the view's wrapper, owned by the view
+  Gtk::Box root_{Gtk::Orientation::VERTICAL};
+  Gtk::Overlay overlay_;
   Gtk::Box header_{Gtk::Orientation::HORIZONTAL, 4};
   Gtk::Image icon_;
+  Gtk::Spinner spinner_;
   Gtk::Label caption_;
   Gtk::Button close_button_;
   int page_timeout_ms_;
@@ -87,6 +108,7 @@ class BrowserTab {
   std::function<WebKitWebView*(BrowserTab&)> create_handler_;
   sigc::signal<void()> title_changed_;
   sigc::signal<void()> uri_changed_;
+  sigc::signal<void()> load_state_changed_;
   sigc::signal<void(const std::string&)> status_text_;
   sigc::signal<void()> close_requested_;
 };

@@ -50,7 +50,7 @@ MainWindow::~MainWindow() {
 void MainWindow::BuildLayout() {
   navigation_bar_.set_name("navigation-bar");
   separator_.set_name("分组框1");
-  browsing_area_.set_child(tab_strip_);
+  browsing_area_.set_child(tab_strip_.widget());
   browsing_area_.add_overlay(favourites_panel_);
   browsing_area_.set_vexpand(true);
   status_bar_.set_name("状态条1");
@@ -128,7 +128,7 @@ void MainWindow::FocusAddressIfPortal() {
   }
 }
 
-void MainWindow::OnCurrentTabChanged(BrowserTab& tab) {
+void MainWindow::OnCurrentTabChanged(BrowserTab& tab, bool) {
   navigation_bar_.SetAddress(tab.Uri());
   if (core::IsSameAddress(navigation_bar_.Address(), context_.config().portal_a)) {
     navigation_bar_.FocusAddress();

@@ -47,7 +47,7 @@ class MainWindow : public Gtk::ApplicationWindow {
   void StartVersionCheck();
   void UpdateWindowTitle(const std::string& page_title);
   void FocusAddressIfPortal();
-  void OnCurrentTabChanged(BrowserTab& tab);
+  void OnCurrentTabChanged(BrowserTab& tab, bool opened_by_page);
   void OnCurrentTitleChanged(BrowserTab& tab);
   void OnCurrentUriChanged(BrowserTab& tab);
   void OnLogout();
