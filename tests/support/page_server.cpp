@@ -50,8 +50,40 @@ PageServer::PageServer() {
     std::this_thread::sleep_for(std::chrono::milliseconds(slow_ms_.load()));
     html(res, Page("slow"));
   });
+  server_.Get("/set-cookie", [html](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Set-Cookie", "nuve=kept; Max-Age=86400; Path=/");
+    html(res, Page("cookie set"));
+  });
+  server_.Get("/show-cookie", [html](const httplib::Request& req, httplib::Response& res) {
+    const std::string cookie = req.get_header_value("Cookie");
+    html(res, Page(cookie.empty() ? "none" : cookie));
+  });
+  server_.Get(R"(/download/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_header("Content-Disposition", "attachment; filename=\"data.bin\"");
+    res.set_content(DownloadBytes(std::stoul(req.matches[1].str())), "application/x-nuve-test");
+  });
+  server_.Get(R"(/octet/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_content(DownloadBytes(std::stoul(req.matches[1].str())), "application/octet-stream");
+  });
+  server_.Get("/slow-download", [](const httplib::Request&, httplib::Response& res) {
+    static constexpr std::size_t kTotal = 20u << 20;
+    static constexpr std::size_t kChunk = 64u << 10;
+    res.set_header("Content-Disposition", "attachment; filename=\"slow.bin\"");
+    res.set_content_provider(kTotal, "application/x-nuve-test",
+                             [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                               std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                               const std::string chunk(std::min(kChunk, kTotal - offset), 'x');
+                               return sink.write(chunk.data(), chunk.size());
+                             });
+  });
   port_ = server_.bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_.listen_after_bind(); });
+}
+
+std::string PageServer::DownloadBytes(std::size_t n) {
+  std::string bytes(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>((i * 31 + i / 251) & 0xFF);
+  return bytes;
 }
 
 PageServer::~PageServer() {

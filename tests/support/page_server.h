@@ -6,6 +6,11 @@
 //   /popup            a button (id "b") whose click runs window.open("/title/popup")
 //   /with-icon        a page whose icon is /icon.png
 //   /slow             answers only after `slow_ms`
+//   /set-cookie       sets the lasting cookie nuve=kept
+//   /show-cookie      a page titled with the Cookie header it got ("none" without)
+//   /download/<n>     n bytes of DownloadBytes as the attachment "data.bin"
+//   /octet/<n>        n bytes of DownloadBytes as application/octet-stream, no name
+//   /slow-download    20 MiB as the attachment "slow.bin", 64 KiB every 100 ms
 // Every request is counted by path.
 
 #include <httplib.h>
@@ -20,6 +25,9 @@ namespace nuve::test {
 
 class PageServer {
  public:
+  // The bytes the download pages serve: a fixed pattern, n bytes long.
+  static std::string DownloadBytes(std::size_t n);
+
   PageServer();
   ~PageServer();
   PageServer(const PageServer&) = delete;

@@ -411,3 +411,23 @@ TEST_F(MainWindowTest, TabsAreKnownByIdentityWhereverTheyStand) {
 
 }  // namespace
 }  // namespace nuve::test
+
+namespace nuve::test {
+namespace {
+
+TEST_F(MainWindowTest, ACookieSetByAPageIsThereAfterARestart) {
+  ui::MainWindow& first_run = Open(pages_->Url("/set-cookie"));
+  ASSERT_TRUE(WaitForTitle("cookie set - NUVE浏览器M1"));
+  first_run.tab_strip().FirstTab().Load(pages_->Url("/show-cookie"));
+  ASSERT_TRUE(WaitForTitle("nuve=kept - NUVE浏览器M1")) << first_run.get_title();
+  // A new start: a new window on a new profile, the same data folder.
+  window_.reset();
+  context_.reset();
+  RunFor(500);
+  ui::MainWindow& second_run = Open(pages_->Url("/show-cookie"));
+  EXPECT_TRUE(WaitForTitle("nuve=kept - NUVE浏览器M1")) << second_run.get_title();
+  EXPECT_TRUE(std::filesystem::exists(home_->path() / "cookies.sqlite"));
+}
+
+}  // namespace
+}  // namespace nuve::test

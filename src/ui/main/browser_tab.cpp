@@ -44,8 +44,15 @@ struct BrowserTabCallbacks {
   static void CloseCb(WebKitWebView*, gpointer self) noexcept {
     Guard("close", [&] { Self(self)->signal_close_requested().emit(); });
   }
+  static gboolean DecidePolicyCb(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                 gpointer self) noexcept {
+    return Guard("decide-policy", [&] { return static_cast<gboolean>(Self(self)->OnDecidePolicy(decision, type)); });
+  }
   static void LoadChangedCb(WebKitWebView*, WebKitLoadEvent event, gpointer self) noexcept {
     Guard("load-changed", [&] { Self(self)->OnLoadChanged(event); });
+  }
+  static void BackForwardChangedCb(WebKitBackForwardList*, WebKitBackForwardListItem*, gpointer, gpointer self) noexcept {
+    Guard("back-forward changed", [&] { Self(self)->load_state_changed_.emit(); });
   }
   static void NotifyLoadingCb(GObject*, GParamSpec*, gpointer self) noexcept {
     Guard("notify::is-loading", [&] { Self(self)->OnLoadingChanged(); });
@@ -130,9 +137,12 @@ void BrowserTab::ConnectWebView() {
   connect("mouse-target-changed", G_CALLBACK(C::MouseTargetChangedCb));
   connect("create", G_CALLBACK(C::CreateCb));
   connect("close", G_CALLBACK(C::CloseCb));
+  connect("decide-policy", G_CALLBACK(C::DecidePolicyCb));
   connect("load-changed", G_CALLBACK(C::LoadChangedCb));
   connect("notify::is-loading", G_CALLBACK(C::NotifyLoadingCb));
   connect("notify::estimated-load-progress", G_CALLBACK(C::NotifyLoadingCb));
+  connections_.emplace_back(webkit_web_view_get_back_forward_list(view_), "changed",
+                            G_CALLBACK(C::BackForwardChangedCb), this);
   connect("load-failed", G_CALLBACK(C::LoadFailedCb));
   connect("web-process-terminated", G_CALLBACK(C::WebProcessTerminatedCb));
 }
@@ -159,6 +169,8 @@ void BrowserTab::Stop() { webkit_web_view_stop_loading(view_); }
 void BrowserTab::FocusPage() { gtk_widget_grab_focus(GTK_WIDGET(view_)); }
 void BrowserTab::SetCloseButtonVisible(bool visible) { close_button_.set_visible(visible); }
 bool BrowserTab::IsLoading() const { return webkit_web_view_is_loading(view_) != FALSE; }
+bool BrowserTab::CanGoBack() const { return webkit_web_view_can_go_back(view_) != FALSE; }
+bool BrowserTab::CanGoForward() const { return webkit_web_view_can_go_forward(view_) != FALSE; }
 
 double BrowserTab::LoadProgress() const {
   // Gzip-encoded pages can report more than 1 (the length is the compressed one).
@@ -211,6 +223,34 @@ GtkWidget* BrowserTab::OnCreate() {
   if (!create_handler_) return nullptr;
   WebKitWebView* view = create_handler_(*this);
   return view != nullptr ? GTK_WIDGET(view) : nullptr;
+}
+
+bool BrowserTab::OnDecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    // What no page can show is saved instead; left alone, WebKit would drop
+    // it without a word.
+    auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    if (webkit_response_policy_decision_is_main_frame_main_resource(response) &&
+        !webkit_response_policy_decision_is_mime_type_supported(response)) {
+      webkit_policy_decision_download(decision);
+      return true;
+    }
+    return false;
+  }
+  if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    const bool link = webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
+    const bool middle = webkit_navigation_action_get_mouse_button(action) == GDK_BUTTON_MIDDLE;
+    const bool ctrl = (webkit_navigation_action_get_modifiers(action) & GDK_CONTROL_MASK) != 0;
+    if (link && (middle || ctrl)) {
+      const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+      webkit_policy_decision_ignore(decision);
+      if (uri != nullptr) open_in_background_.emit(uri);
+      return true;
+    }
+  }
+  return false;
 }
 
 void BrowserTab::OnLoadChanged(WebKitLoadEvent event) {

@@ -51,6 +51,8 @@ class BrowserTab {
   void FocusPage();
   void SetCloseButtonVisible(bool visible);
   bool IsLoading() const;
+  bool CanGoBack() const;
+  bool CanGoForward() const;
   // 0..1 while loading.
   double LoadProgress() const;
 
@@ -58,12 +60,14 @@ class BrowserTab {
   // and icon of this tab are already updated when it fires).
   sigc::signal<void()>& signal_title_changed() { return title_changed_; }
   sigc::signal<void()>& signal_uri_changed() { return uri_changed_; }
-  // Loading started or ended, or its progress moved.
+  // Loading started or ended, its progress moved, or the back/forward list changed.
   sigc::signal<void()>& signal_load_state_changed() { return load_state_changed_; }
   // The link under the pointer ("" when it leaves a link).
   sigc::signal<void(const std::string&)>& signal_status_text() { return status_text_; }
   // The close button was clicked, or the page closed itself (window.close).
   sigc::signal<void()>& signal_close_requested() { return close_requested_; }
+  // A link the user middle-clicked (or Ctrl+clicked): open it in a background tab.
+  sigc::signal<void(const std::string&)>& signal_open_in_background() { return open_in_background_; }
   // The page asks for a new window; the handler returns the new tab's view.
   void set_create_handler(std::function<WebKitWebView*(BrowserTab&)> handler) {
     create_handler_ = std::move(handler);
@@ -86,6 +90,7 @@ class BrowserTab {
   void OnFaviconChanged();
   void OnMouseTargetChanged(WebKitHitTestResult* hit);
   GtkWidget* OnCreate();
+  bool OnDecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
   void OnLoadChanged(WebKitLoadEvent event);
   void OnLoadingChanged();
   bool OnLoadFailed(const char* uri, GError* error);
@@ -111,6 +116,7 @@ class BrowserTab {
   sigc::signal<void()> load_state_changed_;
   sigc::signal<void(const std::string&)> status_text_;
   sigc::signal<void()> close_requested_;
+  sigc::signal<void(const std::string&)> open_in_background_;
 };
 
 }  // namespace nuve::ui

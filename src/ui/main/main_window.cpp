@@ -11,7 +11,10 @@
 namespace nuve::ui {
 
 MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
-    : context_(context), tab_strip_(context) {
+    : context_(context),
+      tab_strip_(context),
+      downloads_(context.engine(), context.config().download_dir),
+      downloads_popover_(downloads_) {
   set_title(core::kProgramTitle);
   set_default_size(1024, 700);
   BuildLayout();
@@ -21,7 +24,10 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
   tab_strip_.signal_current_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentTabChanged));
   tab_strip_.signal_title_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentTitleChanged));
   tab_strip_.signal_uri_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentUriChanged));
+  tab_strip_.signal_load_state_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentLoadStateChanged));
   tab_strip_.signal_status_text().connect([this](const std::string& text) { status_bar_.set_text(text); });
+  downloads_.signal_status().connect([this](const std::string& text) { status_bar_.set_text(text); });
+  navigation_bar_.downloads_button().set_popover(downloads_popover_);
   navigation_bar_.signal_go().connect(sigc::mem_fun(*this, &MainWindow::Go));
   navigation_bar_.signal_home().connect(sigc::mem_fun(*this, &MainWindow::GoHome));
   navigation_bar_.signal_back().connect([this] { tab_strip_.CurrentTab().GoBack(); });
@@ -39,6 +45,8 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
 }
 
 MainWindow::~MainWindow() {
+  // The list goes before the button that shows it.
+  navigation_bar_.downloads_button().unset_popover();
   // Closing the browser ends the login: the next start is logged out.
   context_.set_session_expired_handler({});
   context_.main_account().StopKeepAlive();
@@ -78,8 +86,7 @@ void MainWindow::RunStartupSequence(const core::StartRequest& start) {
   std::string first_page = start.address;
   if (first_page.empty()) first_page = context_.settings().HomePage();
   if (first_page.empty()) first_page = context_.config().portal_a;
-  navigation_bar_.SetAddress(first_page);
-  Go();
+  LoadInCurrentTab(core::NormaliseAddress(first_page));
 
   maximize();
 
@@ -104,7 +111,10 @@ void MainWindow::StartVersionCheck() {
 }
 
 void MainWindow::Go() {
-  const std::string address = core::NormaliseAddress(navigation_bar_.Address());
+  LoadInCurrentTab(core::AddressForTyped(navigation_bar_.Address(), context_.config().search_query));
+}
+
+void MainWindow::LoadInCurrentTab(const std::string& address) {
   if (address.empty()) return;
   navigation_bar_.SetAddress(address);
   BrowserTab& tab = tab_strip_.CurrentTab();
@@ -136,6 +146,12 @@ void MainWindow::OnCurrentTabChanged(BrowserTab& tab, bool) {
     tab.FocusPage();
   }
   UpdateWindowTitle(tab.Title());
+  OnCurrentLoadStateChanged(tab);
+}
+
+void MainWindow::OnCurrentLoadStateChanged(BrowserTab& tab) {
+  navigation_bar_.SetLoading(tab.IsLoading(), tab.LoadProgress());
+  navigation_bar_.SetHistoryState(tab.CanGoBack(), tab.CanGoForward());
 }
 
 void MainWindow::OnCurrentTitleChanged(BrowserTab& tab) {

@@ -10,6 +10,8 @@
 
 #include "core/app/command_line.h"
 #include "ui/app/background_task.h"
+#include "ui/downloads/download_manager.h"
+#include "ui/downloads/downloads_popover.h"
 #include "ui/favourites/favourites_panel.h"
 #include "ui/main/navigation_bar.h"
 #include "ui/main/tab_strip.h"
@@ -30,9 +32,14 @@ class MainWindow : public Gtk::ApplicationWindow {
   NavigationBar& navigation_bar() { return navigation_bar_; }
   FavouritesPanel& favourites_panel() { return favourites_panel_; }
   Gtk::Label& status_bar() { return status_bar_; }
+  DownloadManager& downloads() { return downloads_; }
+  DownloadsPopover& downloads_popover() { return downloads_popover_; }
 
-  // Loads the address box's text into the current tab.
+  // Loads the address box's text into the current tab: an address, or
+  // words searched with the search preset.
   void Go();
+  // Puts `address` into the address box and loads it into the current tab.
+  void LoadInCurrentTab(const std::string& address);
   // The home page (portal A when none is saved) in the current tab.
   void GoHome();
 
@@ -50,6 +57,7 @@ class MainWindow : public Gtk::ApplicationWindow {
   void OnCurrentTabChanged(BrowserTab& tab, bool opened_by_page);
   void OnCurrentTitleChanged(BrowserTab& tab);
   void OnCurrentUriChanged(BrowserTab& tab);
+  void OnCurrentLoadStateChanged(BrowserTab& tab);
   void OnLogout();
   void OnOpenFavouritesFolder();
 
@@ -61,6 +69,8 @@ class MainWindow : public Gtk::ApplicationWindow {
   TabStrip tab_strip_;
   FavouritesPanel favourites_panel_;
   Gtk::Label status_bar_;
+  DownloadManager downloads_;
+  DownloadsPopover downloads_popover_;
   Glib::RefPtr<Gio::SimpleAction> logout_action_;
   BackgroundTasks background_;
   sigc::signal<void(const std::string&)> newer_version_;

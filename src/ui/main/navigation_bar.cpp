@@ -1,5 +1,7 @@
 #include "ui/main/navigation_bar.h"
 
+#include "ui/app/accessible.h"
+
 namespace nuve::ui {
 
 NavigationBar::NavigationBar() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
@@ -13,8 +15,17 @@ NavigationBar::NavigationBar() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
   address_entry_.set_name("编辑框1");
   address_entry_.set_hexpand(true);
   address_entry_.set_input_purpose(Gtk::InputPurpose::URL);
+  address_entry_.set_placeholder_text("输入网址或搜索内容");
+  SetAccessibleLabel(address_entry_, "地址栏");
   append(address_entry_);
   AddButton(go_button_, "图形按钮1", "go-jump-symbolic", "转到", go_);
+  downloads_button_.set_name("downloads-button");
+  downloads_button_.set_icon_name("folder-download-symbolic");
+  downloads_button_.set_tooltip_text("下载");
+  downloads_button_.set_has_frame(false);
+  SetAccessibleLabel(downloads_button_, "下载");
+  append(downloads_button_);
+  stop_button_.set_sensitive(false);
 
   // Enter is taken from the key release, which the entry always passes on.
   auto keys = Gtk::EventControllerKey::create();
@@ -42,8 +53,7 @@ NavigationBar::NavigationBar() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
 Gtk::Button& NavigationBar::AddButton(Gtk::Button& button, const char* name, const char* icon,
                                       const char* tooltip, sigc::signal<void()>& signal) {
   button.set_name(name);
-  button.set_icon_name(icon);
-  button.set_tooltip_text(tooltip);
+  SetIconButton(button, icon, tooltip);
   button.set_has_frame(false);
   button.set_focus_on_click(false);
   button.signal_clicked().connect([&signal] { signal.emit(); });
@@ -52,6 +62,16 @@ Gtk::Button& NavigationBar::AddButton(Gtk::Button& button, const char* name, con
 }
 
 void NavigationBar::SetAddress(const std::string& address) { address_entry_.set_text(address); }
+
+void NavigationBar::SetLoading(bool loading, double progress) {
+  stop_button_.set_sensitive(loading);
+  address_entry_.set_progress_fraction(loading && progress < 1.0 ? progress : 0.0);
+}
+
+void NavigationBar::SetHistoryState(bool can_go_back, bool can_go_forward) {
+  back_button_.set_sensitive(can_go_back);
+  forward_button_.set_sensitive(can_go_forward);
+}
 
 void NavigationBar::FocusAddress() {
   address_entry_.grab_focus();

@@ -114,6 +114,7 @@ void TabStrip::WireTab(BrowserTab& tab) {
     if (t != nullptr && IsCurrent(*t)) load_state_changed_.emit(*t);
   });
   tab.signal_status_text().connect([this](const std::string& text) { status_text_.emit(text); });
+  tab.signal_open_in_background().connect([this](const std::string& uri) { OpenTab(uri, false); });
   tab.signal_close_requested().connect([this, id] {
     // Never destroy a tab inside its own signal: close it once the signal is over.
     Glib::signal_idle().connect_once([this, id] {

@@ -65,6 +65,24 @@ TEST(Address, BareHostsGetHttpAndSchemesStay) {
   EXPECT_EQ(NormaliseAddress("   "), "");
 }
 
+TEST(Address, WordsAreSearchedAndHostsAreVisited) {
+  for (const char* words : {"nuve", "hello world", "  two  words ", "中文", "what?", "a.b c", "intranet/x"}) {
+    EXPECT_TRUE(IsSearchText(words)) << words;
+  }
+  for (const char* address : {"www.example.test", "localhost", "LOCALHOST/x", "localhost:8080", "intranet:8080",
+                              "127.0.0.1", "[::1]:80", "http://nodot", "about:blank", "file:///tmp/x", "",
+                              "zh.wikipedia.org/wiki/中文"}) {
+    EXPECT_FALSE(IsSearchText(address)) << address;
+  }
+  const std::string query = "http://127.0.0.1:1/search?q=%s&lang=zh";
+  EXPECT_EQ(AddressForTyped("hello world", query), "http://127.0.0.1:1/search?q=hello%20world&lang=zh");
+  EXPECT_EQ(AddressForTyped("中文", query), "http://127.0.0.1:1/search?q=%E4%B8%AD%E6%96%87&lang=zh");
+  EXPECT_EQ(AddressForTyped("a&b=c#d", query), "http://127.0.0.1:1/search?q=a%26b%3Dc%23d&lang=zh")
+      << "the words never break out of the query";
+  EXPECT_EQ(AddressForTyped("nuve", "http://s.test/?q="), "http://s.test/?q=nuve");
+  EXPECT_EQ(AddressForTyped("www.example.test", query), "http://www.example.test") << "bare hosts keep http://";
+}
+
 TEST(Address, PortalMatchesItsLoadedForms) {
   EXPECT_TRUE(IsSameAddress("www.portal.test", "www.portal.test"));
   EXPECT_TRUE(IsSameAddress("http://www.portal.test/", "www.portal.test"));
