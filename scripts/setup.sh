@@ -6,11 +6,12 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev
-  libcurl4-openssl-dev libpcre2-dev libsimpleini-dev
+  libcurl4-openssl-dev libpcre2-dev libsimpleini-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool libgl1-mesa-dri fonts-noto-cjk dbus-x11
+  at-spi2-core python3-pyatspi openssl libssl-dev
 )
 if [ "${NUVE_WITH_PEER:-0}" = 1 ]; then
   # Only the start-up benchmark needs the peer browser.

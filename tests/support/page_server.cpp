@@ -1,6 +1,7 @@
 #include "support/page_server.h"
 
 #include <chrono>
+#include <cstdlib>
 
 namespace nuve::test {
 namespace {
@@ -99,6 +100,33 @@ int PageServer::Hits(const std::string& path) const {
   std::lock_guard lock(mutex_);
   const auto it = hits_.find(path);
   return it == hits_.end() ? 0 : it->second;
+}
+
+TlsPageServer::TlsPageServer(const std::string& folder) {
+  const std::string key = folder + "/key.pem";
+  const std::string cert = folder + "/cert.pem";
+  const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" + key +
+                           "' -out '" + cert + "' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) return;
+  server_ = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
+  if (!server_->is_valid()) return;
+  server_->set_keep_alive_max_count(1);
+  server_->Get(R"(/title/(.*))", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_content(Page(req.matches[1].str()), "text/html; charset=utf-8");
+  });
+  port_ = server_->bind_to_any_port("127.0.0.1");
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+}
+
+TlsPageServer::~TlsPageServer() {
+  if (thread_.joinable()) {
+    server_->stop();
+    thread_.join();
+  }
+}
+
+std::string TlsPageServer::Url(const std::string& path) const {
+  return "https://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 CountingProxy::CountingProxy() {

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -46,6 +47,24 @@ class PageServer {
   std::atomic<int> slow_ms_{3000};
   mutable std::mutex mutex_;
   std::map<std::string, int> hits_;
+};
+
+// An HTTPS server on 127.0.0.1 with a self-signed certificate made for the
+// run (openssl), answering /title/<T> like the page server.
+class TlsPageServer {
+ public:
+  explicit TlsPageServer(const std::string& folder);
+  ~TlsPageServer();
+  TlsPageServer(const TlsPageServer&) = delete;
+  TlsPageServer& operator=(const TlsPageServer&) = delete;
+
+  bool ok() const { return server_ != nullptr && server_->is_valid(); }
+  std::string Url(const std::string& path) const;
+
+ private:
+  std::unique_ptr<httplib::SSLServer> server_;
+  std::thread thread_;
+  int port_ = 0;
 };
 
 // An HTTP proxy stand-in: it answers every request itself with a page titled

@@ -1,5 +1,6 @@
 #include "core/app/address.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -93,6 +94,23 @@ std::string SearchAddress(std::string_view query_template, std::string_view word
 std::string AddressForTyped(std::string_view typed, std::string_view query_template) {
   if (IsSearchText(typed)) return SearchAddress(query_template, typed);
   return NormaliseAddress(typed);
+}
+
+bool UsesBlockedPort(std::string_view address) {
+  static constexpr std::array<int, 81> kBadPorts = {
+      0,    1,    7,    9,    11,   13,   15,   17,   19,   20,   21,   22,   23,   25,   37,   42,   43,
+      53,   69,   77,   79,   87,   95,   101,  102,  103,  104,  109,  110,  111,  113,  115,  117,  119,
+      123,  135,  137,  139,  143,  161,  179,  389,  427,  465,  512,  513,  514,  515,  526,  530,  531,
+      532,  540,  548,  554,  556,  563,  587,  601,  636,  989,  990,  993,  995,  1719, 1720, 1723, 2049,
+      3659, 4045, 4190, 5060, 5061, 6000, 6566, 6665, 6666, 6667, 6668, 6669, 6697};
+  const std::string text(Trim(address));
+  if (!StartsWithNoCase(text, "http://") && !StartsWithNoCase(text, "https://")) return false;
+  GUri* uri = g_uri_parse(text.c_str(), G_URI_FLAGS_NONE, nullptr);
+  if (uri == nullptr) return false;
+  const int port = g_uri_get_port(uri);
+  g_uri_unref(uri);
+  if (port < 0) return false;  // the scheme's own port
+  return std::find(kBadPorts.begin(), kBadPorts.end(), port) != kBadPorts.end() || port == 10080;
 }
 
 std::string NormaliseAddress(std::string_view typed) {

@@ -26,6 +26,11 @@ std::string SearchAddress(std::string_view query_template, std::string_view word
 // search with the preset, anything else goes through NormaliseAddress.
 std::string AddressForTyped(std::string_view typed, std::string_view query_template);
 
+// Whether `address` names a port that web browsers refuse to contact for
+// safety (mail, FTP, IRC and the other "bad ports" of the Fetch standard),
+// which the engine leaves without any page or error.
+bool UsesBlockedPort(std::string_view address);
+
 // True when `address` (as a page reports it, or as typed) is the preset
 // `portal` (a bare host name): "portal", "http://portal" and "http://portal/"
 // all count.

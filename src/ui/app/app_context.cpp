@@ -7,6 +7,7 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
       settings_(config_),
       ui_host_(ui_host),
       engine_(config_, ui_host_),
+      history_(config_.data_dir / "history.sqlite"),
       // The keep-alive calls back on its own thread; the UI thread takes over.
       login_session_(std::chrono::milliseconds(config_.keepalive_ms),
                      [this] {

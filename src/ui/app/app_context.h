@@ -14,6 +14,7 @@
 #include "core/account/login_session.h"
 #include "core/account/user_info.h"
 #include "core/app/config.h"
+#include "core/history/history_store.h"
 #include "core/settings/app_settings.h"
 #include "core/util/codec_util.h"
 #include "core/util/duration_formatter.h"
@@ -38,6 +39,9 @@ class AppContext {
 
   // Every web view is built from this one profile.
   EngineProfile& engine() { return engine_; }
+
+  // Every visited page; completion and the history window ask it.
+  core::HistoryStore& history() { return history_; }
 
   // The proxy lives in the engine's profile; these pass through to it.
   void SetInternetProxy(const std::string& host, const std::string& port) {
@@ -68,6 +72,7 @@ class AppContext {
   core::AppSettings settings_;
   UiHost& ui_host_;
   EngineProfile engine_;
+  core::HistoryStore history_;
 
   GlibEventPump event_pump_;
   std::function<void()> session_expired_;

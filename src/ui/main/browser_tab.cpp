@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/app/address.h"
+#include "core/app/error_page.h"
 #include "core/app/log.h"
 #include "core/app/tab_caption.h"
 #include "ui/app/guard.h"
@@ -14,11 +16,33 @@ constexpr char kDefaultIcon[] = "text-html-symbolic";
 
 BrowserTab* Self(gpointer data) { return static_cast<BrowserTab*>(data); }
 
-std::string EscapeHtml(const std::string& text) {
-  gchar* escaped = g_markup_escape_text(text.c_str(), static_cast<gssize>(text.size()));
-  std::string result(escaped);
-  g_free(escaped);
-  return result;
+// Load failures that are no failure for the user: a stop, a new load, a
+// response that became a download.
+bool IsNotAFailure(const GError* error) {
+  if (error == nullptr) return false;
+  return (error->domain == WEBKIT_NETWORK_ERROR && error->code == WEBKIT_NETWORK_ERROR_CANCELLED) ||
+         (error->domain == WEBKIT_POLICY_ERROR &&
+          error->code == WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+         (error->domain == WEBKIT_DOWNLOAD_ERROR);
+}
+
+core::LoadProblem ClassifyLoadError(const GError* error) {
+  using core::LoadProblem;
+  if (error == nullptr) return LoadProblem::kOther;
+  if (error->domain == G_RESOLVER_ERROR) return LoadProblem::kHostNotFound;
+  if (error->domain == G_IO_ERROR) {
+    if (error->code == G_IO_ERROR_CONNECTION_REFUSED) return LoadProblem::kRefused;
+    if (error->code == G_IO_ERROR_TIMED_OUT) return LoadProblem::kTimedOut;
+    if (error->code == G_IO_ERROR_HOST_NOT_FOUND) return LoadProblem::kHostNotFound;
+  }
+  if (error->domain == WEBKIT_NETWORK_ERROR) {
+    if (error->code == WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL) return LoadProblem::kUnsupportedScheme;
+  }
+  if (error->domain == WEBKIT_POLICY_ERROR) {
+    if (error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI) return LoadProblem::kUnsupportedScheme;
+    if (error->code == WEBKIT_POLICY_ERROR_CANNOT_USE_RESTRICTED_PORT) return LoadProblem::kBlockedPort;
+  }
+  return LoadProblem::kOther;
 }
 
 }  // namespace
@@ -61,6 +85,12 @@ struct BrowserTabCallbacks {
                                gpointer self) noexcept {
     return Guard("load-failed", [&] { return static_cast<gboolean>(Self(self)->OnLoadFailed(uri, error)); });
   }
+  static gboolean LoadFailedWithTlsErrorsCb(WebKitWebView*, char* uri, GTlsCertificate* certificate,
+                                            GTlsCertificateFlags flags, gpointer self) noexcept {
+    return Guard("load-failed-with-tls-errors", [&] {
+      return static_cast<gboolean>(Self(self)->OnLoadFailedWithTlsErrors(uri, certificate, flags));
+    });
+  }
   static void WebProcessTerminatedCb(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                      gpointer self) noexcept {
     Guard("web-process-terminated", [&] { Self(self)->OnWebProcessTerminated(reason); });
@@ -93,6 +123,7 @@ BrowserTab::~BrowserTab() {
   // The tab strip has taken the page out of the notebook; the view leaves
   // the container before the last reference goes.
   overlay_.unset_child();
+  g_clear_object(&tls_certificate_);
   g_object_unref(view_);
 }
 
@@ -103,6 +134,37 @@ void BrowserTab::BuildPage() {
   overlay_.set_child(*view_widget_);
   overlay_.set_hexpand(true);
   overlay_.set_vexpand(true);
+  // The bar that offers to continue past a failing certificate, hidden
+  // unless this tab shows that problem.
+  tls_bar_.set_name("tls-bar");
+  tls_bar_.add_css_class("toolbar");
+  tls_message_.set_hexpand(true);
+  tls_message_.set_xalign(0);
+  tls_message_.set_wrap(true);
+  tls_continue_.set_name("tls-continue");
+  tls_continue_.add_css_class("destructive-action");
+  tls_continue_.signal_clicked().connect(sigc::mem_fun(*this, &BrowserTab::OnContinueInsecurely));
+  tls_bar_.append(tls_message_);
+  tls_bar_.append(tls_continue_);
+  tls_bar_.set_visible(false);
+  root_.append(tls_bar_);
+  blocked_page_.set_name("error-page");
+  blocked_page_.add_css_class("view");
+  blocked_page_.set_hexpand(true);
+  blocked_page_.set_vexpand(true);
+  blocked_page_.set_margin(0);
+  blocked_heading_.add_css_class("title-1");
+  blocked_heading_.set_xalign(0);
+  blocked_message_.set_xalign(0);
+  blocked_message_.set_wrap(true);
+  blocked_message_.set_selectable(true);
+  auto* column = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
+  column->set_margin(48);
+  column->append(blocked_heading_);
+  column->append(blocked_message_);
+  blocked_page_.append(*column);
+  blocked_page_.set_visible(false);
+  overlay_.add_overlay(blocked_page_);
   root_.append(overlay_);
 }
 
@@ -144,20 +206,27 @@ void BrowserTab::ConnectWebView() {
   connections_.emplace_back(webkit_web_view_get_back_forward_list(view_), "changed",
                             G_CALLBACK(C::BackForwardChangedCb), this);
   connect("load-failed", G_CALLBACK(C::LoadFailedCb));
+  connect("load-failed-with-tls-errors", G_CALLBACK(C::LoadFailedWithTlsErrorsCb));
   connect("web-process-terminated", G_CALLBACK(C::WebProcessTerminatedCb));
 }
 
 void BrowserTab::Load(const std::string& address) {
   if (address.empty()) return;
+  if (core::UsesBlockedPort(address)) {
+    ShowBlockedPortPage(address);
+    return;
+  }
   webkit_web_view_load_uri(view_, address.c_str());
 }
 
 std::string BrowserTab::Uri() const {
+  if (!blocked_uri_.empty()) return blocked_uri_;
   const char* uri = webkit_web_view_get_uri(view_);
   return uri != nullptr ? uri : "";
 }
 
 std::string BrowserTab::Title() const {
+  if (!blocked_uri_.empty()) return core::kErrorPageTitle;
   const char* title = webkit_web_view_get_title(view_);
   return title != nullptr ? title : "";
 }
@@ -256,9 +325,23 @@ bool BrowserTab::OnDecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDeci
 void BrowserTab::OnLoadChanged(WebKitLoadEvent event) {
   switch (event) {
     case WEBKIT_LOAD_STARTED:
+      if (error_page_pending_) break;  // our own error page
+      showing_error_page_ = false;
+      HideBlockedPortPage();
+      tls_bar_.set_visible(false);
+      g_clear_object(&tls_certificate_);
+      pending_uri_ = Uri();
       ArmLoadTimeout();
       break;
     case WEBKIT_LOAD_COMMITTED:
+      load_timeout_.disconnect();
+      if (error_page_pending_) {
+        error_page_pending_ = false;
+        showing_error_page_ = true;
+      } else {
+        page_committed_.emit();
+      }
+      break;
     case WEBKIT_LOAD_FINISHED:
       load_timeout_.disconnect();
       break;
@@ -267,18 +350,44 @@ void BrowserTab::OnLoadChanged(WebKitLoadEvent event) {
   }
 }
 
-bool BrowserTab::OnLoadFailed(const char*, GError*) {
+bool BrowserTab::OnLoadFailed(const char* uri, GError* error) {
   load_timeout_.disconnect();
-  // WebKit shows its own error page for the failed address.
-  return false;
+  const core::LoadProblem problem = ClassifyLoadError(error);
+  if (IsNotAFailure(error)) return true;  // stopped, or became a download: no page
+  const std::string address = uri != nullptr ? uri : pending_uri_;
+  ShowErrorPage(address, core::kErrorPageTitle,
+                core::LoadProblemText(problem, core::HostOf(address), error != nullptr ? error->message : ""));
+  return true;
+}
+
+bool BrowserTab::OnLoadFailedWithTlsErrors(const char* uri, GTlsCertificate* certificate, GTlsCertificateFlags flags) {
+  load_timeout_.disconnect();
+  const std::string address = uri != nullptr ? uri : pending_uri_;
+  g_set_object(&tls_certificate_, certificate);
+  tls_host_ = core::HostOf(address);
+  tls_uri_ = address;
+  ShowErrorPage(address, core::kTlsErrorPageTitle, core::TlsProblemText(flags));
+  // Continuing is the user's deliberate choice, offered beside the page,
+  // never by the page itself.
+  tls_bar_.set_visible(true);
+  return true;
+}
+
+void BrowserTab::OnContinueInsecurely() {
+  if (tls_certificate_ == nullptr || tls_host_.empty()) return;
+  profile_.AllowCertificateForHost(tls_certificate_, tls_host_);
+  tls_bar_.set_visible(false);
+  const std::string uri = tls_uri_;
+  Load(uri);
 }
 
 void BrowserTab::OnWebProcessTerminated(WebKitWebProcessTerminationReason reason) {
   if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
   load_timeout_.disconnect();
-  ShowErrorPage(Uri(), reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
-                           ? "此网页占用的内存过多，已被关闭。"
-                           : "显示此网页的进程意外退出了。");
+  ShowErrorPage(Uri(), core::kErrorPageTitle,
+                core::LoadProblemText(reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? core::LoadProblem::kOutOfMemory
+                                                                                         : core::LoadProblem::kCrashed,
+                                      ""));
 }
 
 void BrowserTab::ArmLoadTimeout() {
@@ -288,20 +397,39 @@ void BrowserTab::ArmLoadTimeout() {
       [this] {
         const std::string uri = Uri();
         webkit_web_view_stop_loading(view_);
-        ShowErrorPage(uri, "服务器长时间没有响应。");
+        ShowErrorPage(uri, core::kErrorPageTitle,
+                      core::LoadProblemText(core::LoadProblem::kTimedOut, core::HostOf(uri)));
         return false;
       },
       static_cast<unsigned>(page_timeout_ms_));
 }
 
-void BrowserTab::ShowErrorPage(const std::string& uri, const std::string& message) {
-  const std::string html =
-      "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>无法显示此网页</title></head>"
-      "<body style=\"font-family:sans-serif;margin:3em\"><h1>无法显示此网页</h1><p>" +
-      EscapeHtml(message) + "</p><p>" + EscapeHtml(uri) + "</p><p>请刷新重试。</p></body></html>";
-  // The error page stands at the failed address, so refresh tries it again.
-  webkit_web_view_load_alternate_html(view_, html.c_str(), uri.empty() ? "about:blank" : uri.c_str(),
-                                      nullptr);
+void BrowserTab::ShowBlockedPortPage(const std::string& uri) {
+  // The engine loads nothing at such a port, not even a page of ours with it
+  // as its address: the tab covers its view with the message instead and
+  // keeps the address asked for.
+  webkit_web_view_stop_loading(view_);
+  blocked_uri_ = uri;
+  blocked_message_.set_text(core::LoadProblemText(core::LoadProblem::kBlockedPort, "") + "\n" + uri);
+  blocked_page_.set_visible(true);
+  UpdateCaption();
+  uri_changed_.emit();
+  title_changed_.emit();
+}
+
+void BrowserTab::HideBlockedPortPage() {
+  if (blocked_uri_.empty()) return;
+  blocked_uri_.clear();
+  blocked_page_.set_visible(false);
+  UpdateCaption();
+}
+
+void BrowserTab::ShowErrorPage(const std::string& uri, const std::string& title, const std::string& message) {
+  const std::string html = core::ErrorPageHtml(title, message, uri, "请检查网址和网络连接，然后刷新重试。");
+  error_page_pending_ = true;
+  // The error page stands at the failed address, so the address box keeps
+  // it and refresh tries it again.
+  webkit_web_view_load_alternate_html(view_, html.c_str(), uri.empty() ? "about:blank" : uri.c_str(), nullptr);
 }
 
 }  // namespace nuve::ui

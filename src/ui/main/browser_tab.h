@@ -53,6 +53,11 @@ class BrowserTab {
   bool IsLoading() const;
   bool CanGoBack() const;
   bool CanGoForward() const;
+  // The tab shows one of our error pages (failed load, certificate, crash).
+  bool ShowingErrorPage() const { return showing_error_page_ || error_page_pending_ || !blocked_uri_.empty(); }
+  // The certificate problem bar is offered.
+  bool OffersToContinueInsecurely() const { return tls_bar_.get_visible(); }
+  void ContinueInsecurely() { OnContinueInsecurely(); }
   // 0..1 while loading.
   double LoadProgress() const;
 
@@ -62,6 +67,8 @@ class BrowserTab {
   sigc::signal<void()>& signal_uri_changed() { return uri_changed_; }
   // Loading started or ended, its progress moved, or the back/forward list changed.
   sigc::signal<void()>& signal_load_state_changed() { return load_state_changed_; }
+  // A page (not an error page) was committed: one more visit.
+  sigc::signal<void()>& signal_page_committed() { return page_committed_; }
   // The link under the pointer ("" when it leaves a link).
   sigc::signal<void(const std::string&)>& signal_status_text() { return status_text_; }
   // The close button was clicked, or the page closed itself (window.close).
@@ -81,7 +88,10 @@ class BrowserTab {
   void ConnectWebView();
   void UpdateCaption();
   void UpdateIcon();
-  void ShowErrorPage(const std::string& uri, const std::string& message);
+  void ShowErrorPage(const std::string& uri, const std::string& title, const std::string& message);
+  void OnContinueInsecurely();
+  void ShowBlockedPortPage(const std::string& uri);
+  void HideBlockedPortPage();
   void ArmLoadTimeout();
 
   // Handlers of the WebKit signals, called by the trampolines.
@@ -94,6 +104,7 @@ class BrowserTab {
   void OnLoadChanged(WebKitLoadEvent event);
   void OnLoadingChanged();
   bool OnLoadFailed(const char* uri, GError* error);
+  bool OnLoadFailedWithTlsErrors(const char* uri, GTlsCertificate* certificate, GTlsCertificateFlags flags);
   void OnWebProcessTerminated(WebKitWebProcessTerminationReason reason);
 
   Id id_;
@@ -101,7 +112,14 @@ class BrowserTab {
   WebKitWebView* view_ = nullptr;  // strong reference, taken at creation
   Gtk::Widget* view_widget_ = nullptr;  // the view's wrapper, owned by the view
   Gtk::Box root_{Gtk::Orientation::VERTICAL};
+  Gtk::Box tls_bar_{Gtk::Orientation::HORIZONTAL, 8};
+  Gtk::Label tls_message_{"此网站的证书未通过检查，连接可能被他人窃听或篡改。"};
+  Gtk::Button tls_continue_{"继续访问（不安全）"};
   Gtk::Overlay overlay_;
+  // The page for a port no browser contacts, drawn over the view.
+  Gtk::Box blocked_page_{Gtk::Orientation::VERTICAL};
+  Gtk::Label blocked_heading_{"无法显示此网页"};
+  Gtk::Label blocked_message_;
   Gtk::Box header_{Gtk::Orientation::HORIZONTAL, 4};
   Gtk::Image icon_;
   Gtk::Spinner spinner_;
@@ -109,11 +127,24 @@ class BrowserTab {
   Gtk::Button close_button_;
   int page_timeout_ms_;
   sigc::connection load_timeout_;
+  // The address the current load asked for (the view's own address goes
+  // back to the last page when a load fails).
+  std::string pending_uri_;
+  // Our error page is on its way, or on screen.
+  bool error_page_pending_ = false;
+  bool showing_error_page_ = false;
+  // The address asked for while the blocked-port page is shown; "" otherwise.
+  std::string blocked_uri_;
+  // The failing certificate of the page shown, kept for the user's choice to continue.
+  GTlsCertificate* tls_certificate_ = nullptr;
+  std::string tls_host_;
+  std::string tls_uri_;
   std::vector<GSignalConnection> connections_;
   std::function<WebKitWebView*(BrowserTab&)> create_handler_;
   sigc::signal<void()> title_changed_;
   sigc::signal<void()> uri_changed_;
   sigc::signal<void()> load_state_changed_;
+  sigc::signal<void()> page_committed_;
   sigc::signal<void(const std::string&)> status_text_;
   sigc::signal<void()> close_requested_;
   sigc::signal<void(const std::string&)> open_in_background_;

@@ -14,7 +14,8 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
     : context_(context),
       tab_strip_(context),
       downloads_(context.engine(), context.config().download_dir),
-      downloads_popover_(downloads_) {
+      downloads_popover_(downloads_),
+      completion_(navigation_bar_.address_entry(), context.history()) {
   set_title(core::kProgramTitle);
   set_default_size(1024, 700);
   BuildLayout();
@@ -25,10 +26,18 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
   tab_strip_.signal_title_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentTitleChanged));
   tab_strip_.signal_uri_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentUriChanged));
   tab_strip_.signal_load_state_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentLoadStateChanged));
+  tab_strip_.signal_page_visited().connect([this](BrowserTab& tab) {
+    context_.history().RecordVisit(tab.Uri(), tab.Title());
+  });
+  tab_strip_.signal_page_titled().connect([this](BrowserTab& tab) {
+    if (!tab.ShowingErrorPage()) context_.history().SetTitle(tab.Uri(), tab.Title());
+  });
   tab_strip_.signal_status_text().connect([this](const std::string& text) { status_bar_.set_text(text); });
   downloads_.signal_status().connect([this](const std::string& text) { status_bar_.set_text(text); });
   navigation_bar_.downloads_button().set_popover(downloads_popover_);
   navigation_bar_.signal_go().connect(sigc::mem_fun(*this, &MainWindow::Go));
+  navigation_bar_.signal_address_edited().connect([this](const std::string& text) { completion_.Update(text); });
+  completion_.signal_chosen().connect([this](const std::string&) { Go(); });
   navigation_bar_.signal_home().connect(sigc::mem_fun(*this, &MainWindow::GoHome));
   navigation_bar_.signal_back().connect([this] { tab_strip_.CurrentTab().GoBack(); });
   navigation_bar_.signal_forward().connect([this] { tab_strip_.CurrentTab().GoForward(); });
@@ -115,6 +124,7 @@ void MainWindow::Go() {
 }
 
 void MainWindow::LoadInCurrentTab(const std::string& address) {
+  completion_.Hide();
   if (address.empty()) return;
   navigation_bar_.SetAddress(address);
   BrowserTab& tab = tab_strip_.CurrentTab();

@@ -13,6 +13,7 @@
 #include "ui/downloads/download_manager.h"
 #include "ui/downloads/downloads_popover.h"
 #include "ui/favourites/favourites_panel.h"
+#include "ui/history/address_completion.h"
 #include "ui/main/navigation_bar.h"
 #include "ui/main/tab_strip.h"
 
@@ -33,6 +34,8 @@ class MainWindow : public Gtk::ApplicationWindow {
   FavouritesPanel& favourites_panel() { return favourites_panel_; }
   Gtk::Label& status_bar() { return status_bar_; }
   DownloadManager& downloads() { return downloads_; }
+  // The address box's completion; the favourites store is its second source.
+  AddressCompletion& completion() { return completion_; }
   DownloadsPopover& downloads_popover() { return downloads_popover_; }
 
   // Loads the address box's text into the current tab: an address, or
@@ -59,6 +62,7 @@ class MainWindow : public Gtk::ApplicationWindow {
   void OnCurrentUriChanged(BrowserTab& tab);
   void OnCurrentLoadStateChanged(BrowserTab& tab);
   void OnLogout();
+  void OnShowHistory();
   void OnOpenFavouritesFolder();
 
   AppContext& context_;
@@ -71,6 +75,7 @@ class MainWindow : public Gtk::ApplicationWindow {
   Gtk::Label status_bar_;
   DownloadManager downloads_;
   DownloadsPopover downloads_popover_;
+  AddressCompletion completion_;
   Glib::RefPtr<Gio::SimpleAction> logout_action_;
   BackgroundTasks background_;
   sigc::signal<void(const std::string&)> newer_version_;

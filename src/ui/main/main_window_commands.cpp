@@ -4,6 +4,8 @@
 #include "core/app/config.h"
 #include "core/app/log.h"
 #include "ui/app/app_context.h"
+#include "ui/app/ui_host.h"
+#include "ui/history/history_window.h"
 #include "ui/main/main_window.h"
 
 namespace nuve::ui {
@@ -16,6 +18,7 @@ void MainWindow::InstallActions() {
   add_action("go-forward", [this] { tab_strip_.CurrentTab().GoForward(); });
   add_action("focus-address", [this] { navigation_bar_.FocusAddress(); });
   add_action("quit", [this] { close(); });
+  add_action("history", sigc::mem_fun(*this, &MainWindow::OnShowHistory));
   add_action("toggle-favourites", [this] { favourites_panel_.Toggle(); });
   add_action("open-favourites-folder", sigc::mem_fun(*this, &MainWindow::OnOpenFavouritesFolder));
   logout_action_ = add_action("logout", sigc::mem_fun(*this, &MainWindow::OnLogout));
@@ -38,6 +41,7 @@ void MainWindow::InstallAccelerators(Gtk::Application& app) {
   app.set_accels_for_action("win.go-forward", {"<Alt>Right"});
   app.set_accels_for_action("win.focus-address", {"<Primary>l"});
   app.set_accels_for_action("win.quit", {"<Primary>q"});
+  app.set_accels_for_action("win.history", {"<Primary>h"});
 }
 
 void MainWindow::BuildMenu() {
@@ -64,6 +68,12 @@ void MainWindow::BuildMenu() {
   auto* bar = Gtk::make_managed<Gtk::PopoverMenuBar>(menu);
   bar->set_name("menu-bar");
   layout_.prepend(*bar);
+}
+
+void MainWindow::OnShowHistory() {
+  auto window = std::make_unique<HistoryWindow>(context_.history(), context_.ui_host(),
+                                                [this](const std::string& url) { LoadInCurrentTab(url); });
+  context_.ui_host().ShowModal(std::move(window), this);
 }
 
 void MainWindow::OnLogout() {

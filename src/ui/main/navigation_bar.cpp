@@ -1,6 +1,7 @@
 #include "ui/main/navigation_bar.h"
 
 #include "ui/app/accessible.h"
+#include "ui/app/focus.h"
 
 namespace nuve::ui {
 
@@ -26,6 +27,10 @@ NavigationBar::NavigationBar() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
   SetAccessibleLabel(downloads_button_, "下载");
   append(downloads_button_);
   stop_button_.set_sensitive(false);
+
+  address_entry_.signal_changed().connect([this] {
+    if (!setting_address_) address_edited_.emit(address_entry_.get_text());
+  });
 
   // Enter is taken from the key release, which the entry always passes on.
   auto keys = Gtk::EventControllerKey::create();
@@ -61,7 +66,11 @@ Gtk::Button& NavigationBar::AddButton(Gtk::Button& button, const char* name, con
   return button;
 }
 
-void NavigationBar::SetAddress(const std::string& address) { address_entry_.set_text(address); }
+void NavigationBar::SetAddress(const std::string& address) {
+  setting_address_ = true;
+  address_entry_.set_text(address);
+  setting_address_ = false;
+}
 
 void NavigationBar::SetLoading(bool loading, double progress) {
   stop_button_.set_sensitive(loading);
@@ -78,13 +87,7 @@ void NavigationBar::FocusAddress() {
   address_entry_.select_region(0, -1);
 }
 
-bool NavigationBar::AddressHasFocus() {
-  // The entry's inner text widget holds the focus, not the entry itself.
-  GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
-  GtkWidget* focus = root != nullptr ? gtk_root_get_focus(root) : nullptr;
-  GtkWidget* entry = GTK_WIDGET(address_entry_.gobj());
-  return focus != nullptr && (focus == entry || gtk_widget_is_ancestor(focus, entry));
-}
+bool NavigationBar::AddressHasFocus() { return HasFocusWithin(address_entry_); }
 
 void NavigationBar::OnAddressKeyReleased(guint keyval, guint, Gdk::ModifierType) {
   if (keyval == GDK_KEY_Return || keyval == GDK_KEY_KP_Enter || keyval == GDK_KEY_ISO_Enter) go_.emit();

@@ -32,6 +32,8 @@ class NavigationBar : public Gtk::Box {
 
   // Go: the go button, or Enter released in the address box.
   sigc::signal<void()>& signal_go() { return go_; }
+  // The user changed the address box's text (not the program).
+  sigc::signal<void(const std::string&)>& signal_address_edited() { return address_edited_; }
   sigc::signal<void()>& signal_home() { return home_; }
   sigc::signal<void()>& signal_back() { return back_; }
   sigc::signal<void()>& signal_forward() { return forward_; }
@@ -57,6 +59,8 @@ class NavigationBar : public Gtk::Box {
   // Set when the address box loses the focus: the next plain click selects
   // the whole address, so one click is enough to type a new one.
   bool address_reselect_ = false;
+  bool setting_address_ = false;
+  sigc::signal<void(const std::string&)> address_edited_;
   sigc::signal<void()> go_, home_, back_, forward_, refresh_, stop_;
 };
 

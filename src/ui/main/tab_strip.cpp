@@ -101,13 +101,18 @@ void TabStrip::WireTab(BrowserTab& tab) {
   const BrowserTab::Id id = tab.id();
   tab.signal_title_changed().connect([this, id] {
     BrowserTab* t = FindTab(id);
-    if (t != nullptr && IsCurrent(*t)) title_changed_.emit(*t);
+    if (t == nullptr) return;
+    if (IsCurrent(*t)) title_changed_.emit(*t);
+    page_titled_.emit(*t);
     tabs_changed_.emit();
   });
   tab.signal_uri_changed().connect([this, id] {
     BrowserTab* t = FindTab(id);
     if (t != nullptr && IsCurrent(*t)) uri_changed_.emit(*t);
     tabs_changed_.emit();
+  });
+  tab.signal_page_committed().connect([this, id] {
+    if (BrowserTab* t = FindTab(id)) page_visited_.emit(*t);
   });
   tab.signal_load_state_changed().connect([this, id] {
     BrowserTab* t = FindTab(id);

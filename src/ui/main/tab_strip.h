@@ -75,6 +75,9 @@ class TabStrip {
   sigc::signal<void(BrowserTab&)>& signal_load_state_changed() { return load_state_changed_; }
   // Any tab's link under the pointer.
   sigc::signal<void(const std::string&)>& signal_status_text() { return status_text_; }
+  // Any tab committed a page (a visit), or any tab's page got a title.
+  sigc::signal<void(BrowserTab&)>& signal_page_visited() { return page_visited_; }
+  sigc::signal<void(BrowserTab&)>& signal_page_titled() { return page_titled_; }
   // A tab was opened, closed or moved, or a tab's page changed: whatever
   // remembers the open tabs should look again.
   sigc::signal<void()>& signal_tabs_changed() { return tabs_changed_; }
@@ -108,6 +111,8 @@ class TabStrip {
   sigc::signal<void(BrowserTab&)> load_state_changed_;
   sigc::signal<void(const std::string&)> status_text_;
   sigc::signal<void()> tabs_changed_;
+  sigc::signal<void(BrowserTab&)> page_visited_;
+  sigc::signal<void(BrowserTab&)> page_titled_;
 };
 
 }  // namespace nuve::ui

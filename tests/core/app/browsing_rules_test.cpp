@@ -83,6 +83,16 @@ TEST(Address, WordsAreSearchedAndHostsAreVisited) {
   EXPECT_EQ(AddressForTyped("www.example.test", query), "http://www.example.test") << "bare hosts keep http://";
 }
 
+TEST(Address, PortsBrowsersRefuseAreKnown) {
+  for (const char* blocked : {"http://127.0.0.1:1/", "https://a.test:25/x", "HTTP://a.test:6667", "http://a.test:10080/"}) {
+    EXPECT_TRUE(UsesBlockedPort(blocked)) << blocked;
+  }
+  for (const char* fine : {"http://a.test/", "http://a.test:8080/", "https://a.test:443/", "about:blank",
+                           "file:///tmp/x", "http://[::1]:8080/", "not an address"}) {
+    EXPECT_FALSE(UsesBlockedPort(fine)) << fine;
+  }
+}
+
 TEST(Address, PortalMatchesItsLoadedForms) {
   EXPECT_TRUE(IsSameAddress("www.portal.test", "www.portal.test"));
   EXPECT_TRUE(IsSameAddress("http://www.portal.test/", "www.portal.test"));
