@@ -8,6 +8,7 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
       ui_host_(ui_host),
       engine_(config_, ui_host_),
       history_(config_.data_dir / "history.sqlite"),
+      session_(config_.data_dir / "session.ini"),
       // The keep-alive calls back on its own thread; the UI thread takes over.
       login_session_(std::chrono::milliseconds(config_.keepalive_ms),
                      [this] {
@@ -28,6 +29,12 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
 AppContext::~AppContext() {
   // No renewal may call back into a context that is going away.
   login_session_.StopKeepAlive();
+}
+
+void AppContext::ClearBrowsingData(std::function<void(bool)> done) {
+  history_.Clear();
+  session_.Remove();
+  engine_.ClearWebsiteData(std::move(done));
 }
 
 }  // namespace nuve::ui

@@ -15,6 +15,7 @@
 #include "core/account/user_info.h"
 #include "core/app/config.h"
 #include "core/history/history_store.h"
+#include "core/session/session_store.h"
 #include "core/settings/app_settings.h"
 #include "core/util/codec_util.h"
 #include "core/util/duration_formatter.h"
@@ -42,6 +43,13 @@ class AppContext {
 
   // Every visited page; completion and the history window ask it.
   core::HistoryStore& history() { return history_; }
+
+  // The open tabs, kept for the next start.
+  core::SessionStore& session() { return session_; }
+
+  // Removes cookies, cache, site data, history and the restore list; `done`
+  // runs on the UI thread (false when the engine reported a failure).
+  void ClearBrowsingData(std::function<void(bool ok)> done);
 
   // The proxy lives in the engine's profile; these pass through to it.
   void SetInternetProxy(const std::string& host, const std::string& port) {
@@ -73,6 +81,7 @@ class AppContext {
   UiHost& ui_host_;
   EngineProfile engine_;
   core::HistoryStore history_;
+  core::SessionStore session_;
 
   GlibEventPump event_pump_;
   std::function<void()> session_expired_;

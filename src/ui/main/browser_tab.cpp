@@ -219,6 +219,36 @@ void BrowserTab::Load(const std::string& address) {
   webkit_web_view_load_uri(view_, address.c_str());
 }
 
+std::string BrowserTab::SessionState() const {
+  WebKitWebViewSessionState* state = webkit_web_view_get_session_state(view_);
+  GBytes* bytes = webkit_web_view_session_state_serialize(state);
+  gsize size = 0;
+  const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+  std::string result(data != nullptr ? data : "", size);
+  g_bytes_unref(bytes);
+  webkit_web_view_session_state_unref(state);
+  return result;
+}
+
+void BrowserTab::Restore(const std::string& uri, const std::string& state) {
+  if (!state.empty()) {
+    GBytes* bytes = g_bytes_new(state.data(), state.size());
+    // The engine checks the bytes: a damaged record gives null.
+    WebKitWebViewSessionState* session = webkit_web_view_session_state_new(bytes);
+    g_bytes_unref(bytes);
+    if (session != nullptr) {
+      webkit_web_view_restore_session_state(view_, session);
+      webkit_web_view_session_state_unref(session);
+      WebKitBackForwardList* list = webkit_web_view_get_back_forward_list(view_);
+      if (WebKitBackForwardListItem* item = webkit_back_forward_list_get_current_item(list)) {
+        webkit_web_view_go_to_back_forward_list_item(view_, item);
+        return;
+      }
+    }
+  }
+  Load(uri);
+}
+
 std::string BrowserTab::Uri() const {
   if (!blocked_uri_.empty()) return blocked_uri_;
   const char* uri = webkit_web_view_get_uri(view_);

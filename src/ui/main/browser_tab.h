@@ -42,6 +42,11 @@ class BrowserTab {
   WebKitWebView* view() const { return view_; }
 
   void Load(const std::string& address);
+  // The engine's record of this tab's back/forward list, as bytes.
+  std::string SessionState() const;
+  // Puts a recorded back/forward list back and loads its current page;
+  // without a usable record, loads `uri`.
+  void Restore(const std::string& uri, const std::string& state);
   std::string Uri() const;
   std::string Title() const;
   void GoBack();

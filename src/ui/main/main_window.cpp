@@ -13,6 +13,7 @@ namespace nuve::ui {
 MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
     : context_(context),
       tab_strip_(context),
+      session_keeper_(tab_strip_, context.session()),
       downloads_(context.engine(), context.config().download_dir),
       downloads_popover_(downloads_),
       completion_(navigation_bar_.address_entry(), context.history()) {
@@ -91,11 +92,16 @@ void MainWindow::RunStartupSequence(const core::StartRequest& start) {
   // The command line: a proxy first, so that the first page already uses it.
   if (!start.proxy_host.empty()) context_.SetInternetProxy(start.proxy_host, start.proxy_port);
 
-  // The first page: the address given, else the saved home page, else portal A.
-  std::string first_page = start.address;
-  if (first_page.empty()) first_page = context_.settings().HomePage();
-  if (first_page.empty()) first_page = context_.config().portal_a;
-  LoadInCurrentTab(core::NormaliseAddress(first_page));
+  // The first page: the address given; else the tabs of the last run when
+  // the user asked for them; else the saved home page, else portal A.
+  const bool restored = start.address.empty() && context_.settings().RestoreLastSession() &&
+                        session_keeper_.Restore(context_.session().Load());
+  if (!restored) {
+    std::string first_page = start.address;
+    if (first_page.empty()) first_page = context_.settings().HomePage();
+    if (first_page.empty()) first_page = context_.config().portal_a;
+    LoadInCurrentTab(core::NormaliseAddress(first_page));
+  }
 
   maximize();
 

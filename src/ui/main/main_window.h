@@ -15,6 +15,7 @@
 #include "ui/favourites/favourites_panel.h"
 #include "ui/history/address_completion.h"
 #include "ui/main/navigation_bar.h"
+#include "ui/main/session_keeper.h"
 #include "ui/main/tab_strip.h"
 
 namespace nuve::ui {
@@ -71,6 +72,8 @@ class MainWindow : public Gtk::ApplicationWindow {
   Gtk::Separator separator_{Gtk::Orientation::HORIZONTAL};
   Gtk::Overlay browsing_area_;
   TabStrip tab_strip_;
+  // Goes before the strip does, saving the tabs as they were.
+  SessionKeeper session_keeper_;
   FavouritesPanel favourites_panel_;
   Gtk::Label status_bar_;
   DownloadManager downloads_;
