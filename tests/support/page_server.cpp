@@ -51,6 +51,16 @@ PageServer::PageServer() {
     std::this_thread::sleep_for(std::chrono::milliseconds(slow_ms_.load()));
     html(res, Page("slow"));
   });
+  server_.Get("/swallow", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("swallow", "<input id=\"i\" autofocus><script>document.addEventListener('keydown',"
+                              "function(e){e.preventDefault();e.stopPropagation();},true);</script>"));
+  });
+  server_.Get("/links", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("links", "<a id=\"p\" href=\"/title/child\">plain child link</a>"));
+  });
+  server_.Get("/find", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("find", "<p>apple banana apple cherry Apple</p>"));
+  });
   server_.Get("/set-cookie", [html](const httplib::Request&, httplib::Response& res) {
     res.set_header("Set-Cookie", "nuve=kept; Max-Age=86400; Path=/");
     html(res, Page("cookie set"));

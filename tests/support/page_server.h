@@ -6,6 +6,9 @@
 //   /popup            a button (id "b") whose click runs window.open("/title/popup")
 //   /with-icon        a page whose icon is /icon.png
 //   /slow             answers only after `slow_ms`
+//   /swallow          a page titled "swallow" whose script swallows every key (preventDefault)
+//   /links            a plain link (id "p") to /title/child at the top left
+//   /find             a page with "apple" three times (once as "Apple")
 //   /set-cookie       sets the lasting cookie nuve=kept
 //   /show-cookie      a page titled with the Cookie header it got ("none" without)
 //   /download/<n>     n bytes of DownloadBytes as the attachment "data.bin"

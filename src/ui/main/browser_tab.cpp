@@ -6,6 +6,9 @@
 #include "core/app/error_page.h"
 #include "core/app/log.h"
 #include "core/app/tab_caption.h"
+#include "core/app/zoom_levels.h"
+#include "ui/app/accessible.h"
+#include "ui/main/page_printer.h"
 #include "ui/app/guard.h"
 #include "ui/engine/engine_profile.h"
 
@@ -122,6 +125,7 @@ BrowserTab::~BrowserTab() {
   webkit_web_view_stop_loading(view_);
   // The tab strip has taken the page out of the notebook; the view leaves
   // the container before the last reference goes.
+  find_bar_.reset();
   overlay_.unset_child();
   g_clear_object(&tls_certificate_);
   g_object_unref(view_);
@@ -132,6 +136,18 @@ void BrowserTab::BuildPage() {
   view_widget_->set_hexpand(true);
   view_widget_->set_vexpand(true);
   overlay_.set_child(*view_widget_);
+  // Escape stops a load while the page has the focus. The page sees the key
+  // too (its own dialogs close on it), and the engine does not pass Escape
+  // on to the window while a load is under way.
+  auto keys = Gtk::EventControllerKey::create();
+  keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  keys->signal_key_pressed().connect(
+      [this](guint keyval, guint, Gdk::ModifierType) {
+        if (keyval == GDK_KEY_Escape && IsLoading()) Stop();
+        return false;
+      },
+      false);
+  view_widget_->add_controller(keys);
   overlay_.set_hexpand(true);
   overlay_.set_vexpand(true);
   // The bar that offers to continue past a failing certificate, hidden
@@ -148,6 +164,18 @@ void BrowserTab::BuildPage() {
   tls_bar_.append(tls_continue_);
   tls_bar_.set_visible(false);
   root_.append(tls_bar_);
+  // The zoom level, over the page's top right corner; a click resets it.
+  zoom_button_.set_name("zoom-level");
+  zoom_button_.add_css_class("osd");
+  zoom_button_.set_halign(Gtk::Align::END);
+  zoom_button_.set_valign(Gtk::Align::START);
+  zoom_button_.set_margin(8);
+  zoom_button_.set_tooltip_text("恢复默认大小 (Ctrl+0)");
+  zoom_button_.set_focus_on_click(false);
+  zoom_button_.set_visible(false);
+  zoom_button_.signal_clicked().connect(sigc::mem_fun(*this, &BrowserTab::ResetZoom));
+  overlay_.add_overlay(zoom_button_);
+  find_bar_ = std::make_unique<FindBar>(view_);
   blocked_page_.set_name("error-page");
   blocked_page_.add_css_class("view");
   blocked_page_.set_hexpand(true);
@@ -166,6 +194,7 @@ void BrowserTab::BuildPage() {
   blocked_page_.set_visible(false);
   overlay_.add_overlay(blocked_page_);
   root_.append(overlay_);
+  root_.append(*find_bar_);
 }
 
 void BrowserTab::BuildHeader() {
@@ -175,10 +204,9 @@ void BrowserTab::BuildHeader() {
   // Captions are padded with blanks to a fixed width; a monospace face makes
   // that width the same for every tab.
   caption_.add_css_class("monospace");
-  close_button_.set_icon_name("window-close-symbolic");
+  SetIconButton(close_button_, "window-close-symbolic", "关闭选项卡");
   close_button_.set_has_frame(false);
   close_button_.set_name("图形按钮6");
-  close_button_.set_tooltip_text("关闭选项卡");
   close_button_.set_visible(false);
   close_button_.signal_clicked().connect([this] { close_requested_.emit(); });
   // While the page loads, a spinner stands where the site icon is.
@@ -218,6 +246,24 @@ void BrowserTab::Load(const std::string& address) {
   }
   webkit_web_view_load_uri(view_, address.c_str());
 }
+
+double BrowserTab::ZoomLevel() const { return webkit_web_view_get_zoom_level(view_); }
+void BrowserTab::ZoomIn() { SetZoom(core::NextZoomLevel(ZoomLevel(), 1)); }
+void BrowserTab::ZoomOut() { SetZoom(core::NextZoomLevel(ZoomLevel(), -1)); }
+void BrowserTab::ResetZoom() { SetZoom(1.0); }
+
+void BrowserTab::SetZoom(double level) {
+  webkit_web_view_set_zoom_level(view_, level);
+  const bool shown = !core::IsDefaultZoom(level);
+  const std::string text = core::ZoomText(level);
+  zoom_button_.set_label(text);
+  SetAccessibleLabel(zoom_button_, "缩放 " + text);
+  zoom_button_.set_visible(shown);
+}
+
+void BrowserTab::Print() { PrintPage(view_, dynamic_cast<Gtk::Window*>(root_.get_root())); }
+
+void BrowserTab::ShowInspector() { webkit_web_inspector_show(webkit_web_view_get_inspector(view_)); }
 
 std::string BrowserTab::SessionState() const {
   WebKitWebViewSessionState* state = webkit_web_view_get_session_state(view_);

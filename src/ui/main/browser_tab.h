@@ -11,9 +11,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ui/main/find_bar.h"
 #include "ui/main/g_signal_connection.h"
 
 namespace nuve::ui {
@@ -58,6 +60,19 @@ class BrowserTab {
   bool IsLoading() const;
   bool CanGoBack() const;
   bool CanGoForward() const;
+  // Zoom of this tab's page; the level shows over the page unless it is 100%.
+  void ZoomIn();
+  void ZoomOut();
+  void ResetZoom();
+  double ZoomLevel() const;
+  bool ShowsZoomLevel() const { return zoom_button_.get_visible(); }
+  // Find in page.
+  FindBar& find_bar() { return *find_bar_; }
+  // Prints the page (the print dialog first).
+  void Print();
+  // Opens the web inspector for this page (developer tools are turned on for the profile).
+  void ShowInspector();
+
   // The tab shows one of our error pages (failed load, certificate, crash).
   bool ShowingErrorPage() const { return showing_error_page_ || error_page_pending_ || !blocked_uri_.empty(); }
   // The certificate problem bar is offered.
@@ -96,6 +111,7 @@ class BrowserTab {
   void ShowErrorPage(const std::string& uri, const std::string& title, const std::string& message);
   void OnContinueInsecurely();
   void ShowBlockedPortPage(const std::string& uri);
+  void SetZoom(double level);
   void HideBlockedPortPage();
   void ArmLoadTimeout();
 
@@ -121,6 +137,8 @@ class BrowserTab {
   Gtk::Label tls_message_{"此网站的证书未通过检查，连接可能被他人窃听或篡改。"};
   Gtk::Button tls_continue_{"继续访问（不安全）"};
   Gtk::Overlay overlay_;
+  Gtk::Button zoom_button_;
+  std::unique_ptr<FindBar> find_bar_;
   // The page for a port no browser contacts, drawn over the view.
   Gtk::Box blocked_page_{Gtk::Orientation::VERTICAL};
   Gtk::Label blocked_heading_{"无法显示此网页"};

@@ -154,15 +154,22 @@ void MainWindow::FocusAddressIfPortal() {
   }
 }
 
-void MainWindow::OnCurrentTabChanged(BrowserTab& tab, bool) {
+void MainWindow::OnCurrentTabChanged(BrowserTab& tab, bool opened_by_page) {
+  UpdateWindowTitle(tab.Title());
+  OnCurrentLoadStateChanged(tab);
+  if (opened_by_page) {
+    // A page opened this tab: the focus stays where it was, and an address
+    // the user is typing stays too.
+    if (!navigation_bar_.AddressHasFocus()) navigation_bar_.SetAddress(tab.Uri());
+    return;
+  }
+  completion_.Hide();
   navigation_bar_.SetAddress(tab.Uri());
   if (core::IsSameAddress(navigation_bar_.Address(), context_.config().portal_a)) {
     navigation_bar_.FocusAddress();
   } else {
     tab.FocusPage();
   }
-  UpdateWindowTitle(tab.Title());
-  OnCurrentLoadStateChanged(tab);
 }
 
 void MainWindow::OnCurrentLoadStateChanged(BrowserTab& tab) {

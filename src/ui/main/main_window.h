@@ -7,6 +7,7 @@
 #include <gtkmm.h>
 
 #include <string>
+#include <vector>
 
 #include "core/app/command_line.h"
 #include "ui/app/background_task.h"
@@ -51,6 +52,18 @@ class MainWindow : public Gtk::ApplicationWindow {
   sigc::signal<void(const std::string&)>& signal_newer_version() { return newer_version_; }
 
  private:
+  // One entry of the command table (main_window_commands.cpp).
+  struct Command {
+    const char* name;
+    void (*run)(MainWindow&);
+    std::vector<const char*> keys;
+    bool before_page;
+  };
+  static const std::vector<Command>& CommandTable();
+  void SelectNeighbourTab(int step);
+  void SelectTabNumber(int number);
+  void OnDeveloperTools();
+
   void BuildLayout();
   void BuildMenu();
   void InstallActions();

@@ -5,6 +5,7 @@
 #include "core/app/proxy_settings.h"
 #include "core/app/tab_caption.h"
 #include "core/app/window_title.h"
+#include "core/app/zoom_levels.h"
 
 namespace nuve::core {
 namespace {
@@ -91,6 +92,18 @@ TEST(Address, PortsBrowsersRefuseAreKnown) {
                            "file:///tmp/x", "http://[::1]:8080/", "not an address"}) {
     EXPECT_FALSE(UsesBlockedPort(fine)) << fine;
   }
+}
+
+TEST(Zoom, StepsWalkTheLadderAndStopAtItsEnds) {
+  EXPECT_DOUBLE_EQ(NextZoomLevel(1.0, 1), 1.1);
+  EXPECT_DOUBLE_EQ(NextZoomLevel(1.0, -1), 0.9);
+  EXPECT_DOUBLE_EQ(NextZoomLevel(1.2, 1), 1.25) << "between steps: the next step";
+  EXPECT_DOUBLE_EQ(NextZoomLevel(1.2, -1), 1.1);
+  EXPECT_DOUBLE_EQ(NextZoomLevel(3.0, 1), 3.0);
+  EXPECT_DOUBLE_EQ(NextZoomLevel(0.3, -1), 0.3);
+  EXPECT_TRUE(IsDefaultZoom(NextZoomLevel(NextZoomLevel(1.0, 1), -1)));
+  EXPECT_EQ(ZoomText(1.25), "125%");
+  EXPECT_EQ(ZoomText(0.67), "67%");
 }
 
 TEST(Address, PortalMatchesItsLoadedForms) {
