@@ -61,6 +61,11 @@ PageServer::PageServer() {
   server_.Get("/find", [html](const httplib::Request&, httplib::Response& res) {
     html(res, Page("find", "<p>apple banana apple cherry Apple</p>"));
   });
+  server_.Get("/locate", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("asking", "<script>navigator.geolocation.getCurrentPosition("
+                             "function(){document.title='located';},"
+                             "function(e){document.title=e.code==1?'denied':'failed '+e.code;});</script>"));
+  });
   server_.Get("/set-cookie", [html](const httplib::Request&, httplib::Response& res) {
     res.set_header("Set-Cookie", "nuve=kept; Max-Age=86400; Path=/");
     html(res, Page("cookie set"));

@@ -9,6 +9,7 @@
 //   /swallow          a page titled "swallow" whose script swallows every key (preventDefault)
 //   /links            a plain link (id "p") to /title/child at the top left
 //   /find             a page with "apple" three times (once as "Apple")
+//   /locate           asks for the location; titled "denied" when refused
 //   /set-cookie       sets the lasting cookie nuve=kept
 //   /show-cookie      a page titled with the Cookie header it got ("none" without)
 //   /download/<n>     n bytes of DownloadBytes as the attachment "data.bin"

@@ -101,6 +101,19 @@ TEST_F(BrowsingTest, ASelfSignedCertificateIsExplainedAndContinuingIsTheUsersCho
   EXPECT_FALSE(tab.OffersToContinueInsecurely());
 }
 
+TEST_F(BrowsingTest, PermissionsAreAskedAndTheAnswerHoldsForTheRun) {
+  ui_host_.confirm_answer = false;  // the user says no
+  ui::MainWindow& window = Open(pages_->Url("/locate"));
+  ui::BrowserTab& tab = window.tab_strip().FirstTab();
+  ASSERT_TRUE(WaitForTabTitle(tab, "denied")) << tab.Title();
+  ASSERT_EQ(ui_host_.messages.size(), 1u);
+  EXPECT_EQ(ui_host_.messages[0], "网站 127.0.0.1 请求获取您的位置。是否允许？");
+  tab.Reload();
+  ASSERT_TRUE(WaitForTabTitle(tab, "asking"));
+  EXPECT_TRUE(WaitForTabTitle(tab, "denied"));
+  EXPECT_EQ(ui_host_.messages.size(), 1u) << "asked once per site and run";
+}
+
 TEST_F(BrowsingTest, WordsGoToTheSearchPreset) {
   SetEnv("NUVE_SEARCH_QUERY", pages_->Url("/title/found:%s"));
   ui::MainWindow& window = Open(pages_->Url("/title/One"));

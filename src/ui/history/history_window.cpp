@@ -38,7 +38,8 @@ HistoryWindow::HistoryWindow(core::HistoryStore& history, UiHost& ui_host,
   set_title("历史记录");
   set_name("history-window");
   set_default_size(640, 520);
-  search_.set_placeholder_text("搜索历史记录");
+  // gtkmm 4.8 sends this to GtkEntry, which a search entry is not: set the property.
+  search_.set_property("placeholder-text", Glib::ustring("搜索历史记录"));
   SetAccessibleLabel(search_, "搜索历史记录");
   search_.signal_search_changed().connect(sigc::mem_fun(*this, &HistoryWindow::Refresh));
   list_.set_name("history-list");

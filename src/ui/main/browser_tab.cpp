@@ -94,6 +94,9 @@ struct BrowserTabCallbacks {
       return static_cast<gboolean>(Self(self)->OnLoadFailedWithTlsErrors(uri, certificate, flags));
     });
   }
+  static gboolean PermissionRequestCb(WebKitWebView*, WebKitPermissionRequest* request, gpointer self) noexcept {
+    return Guard("permission-request", [&] { return static_cast<gboolean>(Self(self)->OnPermissionRequest(request)); });
+  }
   static void WebProcessTerminatedCb(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                      gpointer self) noexcept {
     Guard("web-process-terminated", [&] { Self(self)->OnWebProcessTerminated(reason); });
@@ -235,6 +238,9 @@ void BrowserTab::ConnectWebView() {
                             G_CALLBACK(C::BackForwardChangedCb), this);
   connect("load-failed", G_CALLBACK(C::LoadFailedCb));
   connect("load-failed-with-tls-errors", G_CALLBACK(C::LoadFailedWithTlsErrorsCb));
+  // Script dialogs (alert, confirm, prompt) and file choosers for uploads
+  // are the engine's own; permissions are asked here.
+  connect("permission-request", G_CALLBACK(C::PermissionRequestCb));
   connect("web-process-terminated", G_CALLBACK(C::WebProcessTerminatedCb));
 }
 
@@ -455,6 +461,10 @@ void BrowserTab::OnContinueInsecurely() {
   tls_bar_.set_visible(false);
   const std::string uri = tls_uri_;
   Load(uri);
+}
+
+bool BrowserTab::OnPermissionRequest(WebKitPermissionRequest* request) {
+  return profile_.AskPermission(request, core::HostOf(Uri()), dynamic_cast<Gtk::Window*>(root_.get_root()));
 }
 
 void BrowserTab::OnWebProcessTerminated(WebKitWebProcessTerminationReason reason) {

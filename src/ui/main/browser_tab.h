@@ -126,6 +126,7 @@ class BrowserTab {
   void OnLoadingChanged();
   bool OnLoadFailed(const char* uri, GError* error);
   bool OnLoadFailedWithTlsErrors(const char* uri, GTlsCertificate* certificate, GTlsCertificateFlags flags);
+  bool OnPermissionRequest(WebKitPermissionRequest* request);
   void OnWebProcessTerminated(WebKitWebProcessTerminationReason reason);
 
   Id id_;

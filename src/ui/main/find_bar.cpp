@@ -27,7 +27,8 @@ FindBar::FindBar(WebKitWebView* view)
   set_name("find-bar");
   set_margin(4);
   entry_.set_name("find-entry");
-  entry_.set_placeholder_text("在页面中查找");
+  // gtkmm 4.8 sends this to GtkEntry, which a search entry is not: set the property.
+  entry_.set_property("placeholder-text", Glib::ustring("在页面中查找"));
   entry_.set_hexpand(true);
   SetAccessibleLabel(entry_, "在页面中查找");
   result_.set_name("find-result");
