@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <future>
@@ -46,14 +47,20 @@ std::int64_t Now() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-// Escapes LIKE's wildcards; the queries say ESCAPE '\'.
-std::string EscapeLike(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    if (c == '%' || c == '_' || c == '\\') escaped += '\\';
-    escaped += c;
+// Letters A-Z as a-z; other bytes (CJK among them) unchanged.
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return escaped;
+  return text;
+}
+
+// What completion compares typed text with: the address without scheme and
+// "www.", and the title, in lower case. Kept in the row, so a query only
+// looks for a substring (instr), which is far cheaper than LIKE.
+std::string StrippedKey(const std::string& url) { return AsciiLower(StripForCompletion(url)); }
+std::string SearchKey(const std::string& url, const std::string& title) {
+  return StrippedKey(url) + "\n" + AsciiLower(title);
 }
 
 std::string CutTitle(std::string title) {
@@ -159,6 +166,10 @@ bool HistoryStore::TryOpen(std::string& problem) {
   const int rc = sqlite3_exec(db_,
                               "PRAGMA journal_mode=WAL;"
                               "PRAGMA synchronous=NORMAL;"
+                              // Completion walks the rank index and reads rows in its
+                              // order: the whole database should stay in memory.
+                              "PRAGMA cache_size=-65536;"
+                              "PRAGMA mmap_size=268435456;"
                               "CREATE TABLE IF NOT EXISTS history("
                               " id INTEGER PRIMARY KEY,"
                               " url TEXT NOT NULL UNIQUE,"
@@ -167,6 +178,7 @@ bool HistoryStore::TryOpen(std::string& problem) {
                               " last_visit INTEGER NOT NULL,"
                               " rank REAL NOT NULL,"
                               " stripped TEXT NOT NULL,"
+                              " search TEXT NOT NULL DEFAULT '',"
                               " visit_order INTEGER NOT NULL DEFAULT 0);"
                               "CREATE INDEX IF NOT EXISTS history_rank ON history(rank DESC);"
                               "CREATE INDEX IF NOT EXISTS history_last_visit ON history(last_visit DESC, visit_order DESC);"
@@ -232,18 +244,20 @@ void HistoryStore::RecordVisit(const std::string& url, const std::string& title,
     }
     // visit_order tells apart visits within the same second.
     Statement write(db_,
-                    "INSERT INTO history(url, title, visits, last_visit, rank, stripped, visit_order)"
-                    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, (SELECT IFNULL(MAX(visit_order), 0) + 1 FROM history))"
+                    "INSERT INTO history(url, title, visits, last_visit, rank, stripped, search, visit_order)"
+                    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, (SELECT IFNULL(MAX(visit_order), 0) + 1 FROM history))"
                     " ON CONFLICT(url) DO UPDATE SET visits = excluded.visits,"
                     " last_visit = excluded.last_visit, rank = excluded.rank, visit_order = excluded.visit_order,"
-                    " title = CASE WHEN excluded.title <> '' THEN excluded.title ELSE history.title END");
+                    " title = CASE WHEN excluded.title <> '' THEN excluded.title ELSE history.title END,"
+                    " search = CASE WHEN excluded.title <> '' THEN excluded.search ELSE history.search END");
     if (!write) return;
     write.Bind(1, url);
     write.Bind(2, title);
     write.Bind(3, std::int64_t{visits + 1});
     write.Bind(4, when);
     write.Bind(5, HistoryRank(visits + 1, when));
-    write.Bind(6, StripForCompletion(url));
+    write.Bind(6, StrippedKey(url));
+    write.Bind(7, SearchKey(url, title));
     if (sqlite3_step(write.get()) != SQLITE_DONE) LogWarning(kWhere, std::string("a visit was not kept: ") + sqlite3_errmsg(db_));
   });
 }
@@ -252,10 +266,11 @@ void HistoryStore::SetTitle(const std::string& url, const std::string& title) {
   if (!IsRecordable(url) || title.empty()) return;
   Post([this, url, title = CutTitle(title)] {
     if (db_ == nullptr) return;
-    Statement write(db_, "UPDATE history SET title = ?2 WHERE url = ?1");
+    Statement write(db_, "UPDATE history SET title = ?2, search = ?3 WHERE url = ?1");
     if (!write) return;
     write.Bind(1, url);
     write.Bind(2, title);
+    write.Bind(3, SearchKey(url, title));
     if (sqlite3_step(write.get()) != SQLITE_DONE) LogWarning(kWhere, std::string("a title was not kept: ") + sqlite3_errmsg(db_));
   });
 }
@@ -278,34 +293,68 @@ HistoryStore::Entries HistoryStore::Query(const char* sql, const std::vector<std
 }
 
 void HistoryStore::Complete(const std::string& typed, int limit, EntriesCallback done) {
-  Post([this, typed, limit, done = std::move(done)] {
+  const unsigned generation = ++completion_generation_;
+  Post([this, typed, limit, generation, done = std::move(done)] {
     Entries entries;
-    const std::string text = StripForCompletion(typed);
-    if (!text.empty()) {
-      const std::string prefix = EscapeLike(text) + "%";
-      const std::string anywhere = "%" + EscapeLike(text) + "%";
-      // Both walk the rank index and stop at the limit, so a common letter
-      // costs no more than a rare one.
-      entries = Query("SELECT url, title, visits, last_visit FROM history"
-                      " WHERE stripped LIKE ?1 ESCAPE '\\' ORDER BY rank DESC LIMIT ?2",
-                      {prefix}, limit);
-      Entries more = Query("SELECT url, title, visits, last_visit FROM history"
-                           " WHERE (stripped LIKE ?2 ESCAPE '\\' OR title LIKE ?2 ESCAPE '\\')"
-                           " AND NOT stripped LIKE ?1 ESCAPE '\\' ORDER BY rank DESC LIMIT ?3",
-                           {prefix, anywhere}, limit - static_cast<int>(entries.size()));
-      entries.insert(entries.end(), more.begin(), more.end());
-    }
+    const std::string text = AsciiLower(StripForCompletion(typed));
+    // A newer request (the next key) makes this one moot: skip the work.
+    if (!text.empty() && generation == completion_generation_.load()) entries = Completions(text, limit);
     if (done) done(std::move(entries));
   });
 }
 
+HistoryStore::Entries HistoryStore::Completions(const std::string& text, int limit) {
+  if (db_ == nullptr || limit <= 0) return {};
+  // First the best-ranked pages, in rank order, compared here: a common text
+  // finds its rows among them at once, and those are the best of all
+  // matches, since every page further down ranks lower.
+  constexpr int kWalk = 3000;
+  Entries prefix;
+  Entries anywhere;
+  bool walked_all = true;
+  {
+    Statement walk(db_, "SELECT url, title, visits, last_visit, stripped, search FROM history ORDER BY rank DESC");
+    if (!walk) return {};
+    int rows = 0;
+    while (static_cast<int>(prefix.size()) < limit && sqlite3_step(walk.get()) == SQLITE_ROW) {
+      if (++rows > kWalk) {
+        walked_all = false;
+        break;
+      }
+      const bool starts = walk.Text(4).rfind(text, 0) == 0;
+      if (!starts && (static_cast<int>(anywhere.size()) >= limit || walk.Text(5).find(text) == std::string::npos)) {
+        continue;
+      }
+      HistoryEntry entry{walk.Text(0), walk.Text(1), sqlite3_column_int(walk.get(), 2),
+                         sqlite3_column_int64(walk.get(), 3)};
+      (starts ? prefix : anywhere).push_back(std::move(entry));
+    }
+  }
+  // A rarer text: the whole table once, in storage order, keeping the best
+  // rows as it goes; far cheaper than following the rank index row by row.
+  auto scan = [&](const char* condition, int wanted) {
+    const std::string sql = std::string("SELECT url, title, visits, last_visit FROM history NOT INDEXED WHERE ") +
+                            condition + " ORDER BY rank DESC LIMIT ?2";
+    return Query(sql.c_str(), {text}, wanted);
+  };
+  if (static_cast<int>(prefix.size()) < limit && !walked_all) {
+    prefix = scan("instr(stripped, ?1) = 1", limit);
+  }
+  const int wanted = limit - static_cast<int>(prefix.size());
+  if (wanted > 0 && static_cast<int>(anywhere.size()) < wanted && !walked_all) {
+    anywhere = scan("instr(search, ?1) > 0 AND instr(stripped, ?1) <> 1", wanted);
+  }
+  if (static_cast<int>(anywhere.size()) > wanted) anywhere.resize(static_cast<size_t>(std::max(wanted, 0)));
+  prefix.insert(prefix.end(), anywhere.begin(), anywhere.end());
+  return prefix;
+}
+
 void HistoryStore::Search(const std::string& text, int limit, EntriesCallback done) {
-  Post([this, text, limit, done = std::move(done)] {
-    const std::string anywhere = "%" + EscapeLike(text) + "%";
+  Post([this, text = AsciiLower(text), limit, done = std::move(done)] {
     Entries entries = Query("SELECT url, title, visits, last_visit FROM history"
-                            " WHERE url LIKE ?1 ESCAPE '\\' OR title LIKE ?1 ESCAPE '\\'"
+                            " WHERE instr(search, ?1) > 0 OR instr(url, ?1) > 0"
                             " ORDER BY last_visit DESC, visit_order DESC LIMIT ?2",
-                            {anywhere}, limit);
+                            {text}, limit);
     if (done) done(std::move(entries));
   });
 }

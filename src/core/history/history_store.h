@@ -11,6 +11,7 @@
 // written) leaves the store empty: every failure is one logged line, and
 // the browser goes on without history.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -51,7 +52,8 @@ class HistoryStore {
   // Up to `limit` pages for what the user typed into the address box: first
   // those whose address (without scheme and "www.") begins with it, then
   // those whose address or title contains it; each group by rank (visits and
-  // recency). Empty text gives nothing.
+  // recency), case-insensitively for ASCII letters. Empty text gives
+  // nothing; so does a request overtaken by a newer one before it ran.
   void Complete(const std::string& typed, int limit, EntriesCallback done);
   // Up to `limit` pages whose address or title contains `text` (all pages
   // for ""), the latest visit first, for the history window.
@@ -73,6 +75,8 @@ class HistoryStore {
   void Close();
   bool Exec(const char* sql);
   Entries Query(const char* sql, const std::vector<std::string>& texts, int limit);
+  // The completion rows for lower-case `text` (see Complete).
+  Entries Completions(const std::string& text, int limit);
 
   std::filesystem::path file_;
   sqlite3* db_ = nullptr;  // touched by the worker only
@@ -80,6 +84,7 @@ class HistoryStore {
   std::condition_variable wake_;
   std::deque<Task> tasks_;
   bool stopping_ = false;
+  std::atomic<unsigned> completion_generation_{0};
   std::thread worker_;
 };
 

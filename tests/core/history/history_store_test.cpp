@@ -85,6 +85,18 @@ TEST_F(HistoryStoreTest, CompletionOffersPrefixMatchesFirstThenAnyMatchByRank) {
   EXPECT_TRUE(Ask([&](auto done) { store.Complete("", 8, done); }).empty());
 }
 
+TEST_F(HistoryStoreTest, RarePagesBelowThousandsOfBetterRankedOnesAreStillFound) {
+  HistoryStore store(file_);
+  for (int i = 0; i < 3100; ++i) store.RecordVisit("http://filler" + std::to_string(i) + ".test/", "Filler", 5000 + i);
+  store.RecordVisit("http://rare.test/b", "Old", 100);
+  store.RecordVisit("http://rare.test/a", "Older", 50);
+  store.RecordVisit("http://other.test/", "A RARE title", 10);
+  EXPECT_EQ(Urls(Ask([&](auto done) { store.Complete("Rare", 8, done); })),
+            (std::vector<std::string>{"http://rare.test/b", "http://rare.test/a", "http://other.test/"}));
+  EXPECT_EQ(Ask([&](auto done) { store.Complete("filler", 8, done); }).size(), 8u);
+  EXPECT_EQ(Ask([&](auto done) { store.Complete("filler3099", 8, done); }).front().url, "http://filler3099.test/");
+}
+
 TEST_F(HistoryStoreTest, DeleteAndClearRemovePages) {
   HistoryStore store(file_);
   store.RecordVisit("http://a.test/", "A", 1);
