@@ -16,7 +16,7 @@ BUTTON_ROLES = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON}
 EXPECTED = {"主页", "后退", "前进", "刷新", "停止", "转到", "关闭选项卡", "下载"}
 
 
-def find_app(pid, seconds=30):
+def find_app(pid, seconds=60):
     end = time.time() + seconds
     while time.time() < end:
         desktop = pyatspi.Registry.getDesktop(0)
@@ -89,6 +89,10 @@ def main():
     env = dict(os.environ, NUVE_HOME=home, NUVE_VERSION_SOURCE="http://127.0.0.1:9",
                NUVE_SERVICE_HOST="127.0.0.1:9", NUVE_PORTAL_A="data:text/html,<title>start page</title>",
                GTK_A11Y="atspi")
+    # The registry starts on the bus first, so that the program finds it
+    # there when it starts (on a busy machine it can take a while).
+    pyatspi.Registry.getDesktop(0)
+    time.sleep(1)
     program = subprocess.Popen([nuve], env=env, stderr=subprocess.DEVNULL)
     failures = []
     names = set()

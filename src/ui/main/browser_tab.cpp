@@ -212,11 +212,10 @@ void BrowserTab::BuildHeader() {
   close_button_.set_name("图形按钮6");
   close_button_.set_visible(false);
   close_button_.signal_clicked().connect([this] { close_requested_.emit(); });
-  // While the page loads, a spinner stands where the site icon is.
-  spinner_.set_size_request(16, 16);
-  spinner_.set_visible(false);
+  // While the page loads, a turning icon stands where the site icon is (the
+  // window's style sheet turns it). A GtkSpinner there upsets the notebook's
+  // scroll arrows in GTK 4.8.
   header_.append(icon_);
-  header_.append(spinner_);
   header_.append(caption_);
   header_.append(close_button_);
 }
@@ -330,9 +329,15 @@ double BrowserTab::LoadProgress() const {
 
 void BrowserTab::OnLoadingChanged() {
   const bool loading = IsLoading();
-  spinner_.set_visible(loading);
-  spinner_.set_spinning(loading);
-  icon_.set_visible(!loading);
+  if (loading != icon_.has_css_class("loading")) {
+    if (loading) {
+      icon_.add_css_class("loading");
+      icon_.set_from_icon_name("process-working-symbolic");
+    } else {
+      icon_.remove_css_class("loading");
+      UpdateIcon();
+    }
+  }
   load_state_changed_.emit();
 }
 
@@ -343,6 +348,7 @@ void BrowserTab::UpdateCaption() {
 }
 
 void BrowserTab::UpdateIcon() {
+  if (icon_.has_css_class("loading")) return;  // the site icon shows once the page has loaded
   GdkTexture* texture = webkit_web_view_get_favicon(view_);
   if (texture != nullptr) {
     // The texture belongs to the view: take a reference of our own.

@@ -1,7 +1,7 @@
 #pragma once
 // One tab: a container holding its web view, with room for what belongs to
 // one page (the find bar, the zoom level shown over the page, error pages),
-// and its header (site icon or loading spinner, caption, close button). The
+// and its header (site icon or a turning loading icon, caption, close button). The
 // tab strip only orders the tabs and knows each by its identity. Start
 // reading at ConnectWebView(), which lists every WebKit signal the tab
 // listens to.
@@ -145,8 +145,7 @@ class BrowserTab {
   Gtk::Label blocked_heading_{"无法显示此网页"};
   Gtk::Label blocked_message_;
   Gtk::Box header_{Gtk::Orientation::HORIZONTAL, 4};
-  Gtk::Image icon_;
-  Gtk::Spinner spinner_;
+  Gtk::Image icon_;  // the site icon, or a turning "loading" icon
   Gtk::Label caption_;
   Gtk::Button close_button_;
   int page_timeout_ms_;

@@ -66,6 +66,12 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::BuildLayout() {
+  // A tab's loading icon turns.
+  auto style = Gtk::CssProvider::create();
+  style->load_from_data(
+      "image.loading { animation: nuve-turn 1s linear infinite; }"
+      "@keyframes nuve-turn { from { -gtk-icon-transform: rotate(0turn); } to { -gtk-icon-transform: rotate(1turn); } }");
+  Gtk::StyleContext::add_provider_for_display(get_display(), style, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   navigation_bar_.set_name("navigation-bar");
   separator_.set_name("分组框1");
   browsing_area_.set_child(tab_strip_.widget());
