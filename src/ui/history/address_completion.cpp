@@ -49,16 +49,21 @@ AddressCompletion::AddressCompletion(Gtk::Entry& entry, core::HistoryStore& hist
   popover_.set_halign(Gtk::Align::START);
 
   // The capture phase: the entry's text widget would take these keys first.
-  auto keys = Gtk::EventControllerKey::create();
-  keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
-  keys->signal_key_pressed().connect(sigc::mem_fun(*this, &AddressCompletion::OnKeyPressed), false);
-  entry_.add_controller(keys);
-  auto focus = Gtk::EventControllerFocus::create();
-  focus->signal_leave().connect([this] { Hide(); });
-  entry_.add_controller(focus);
+  keys_ = Gtk::EventControllerKey::create();
+  keys_->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  keys_->signal_key_pressed().connect(sigc::mem_fun(*this, &AddressCompletion::OnKeyPressed), false);
+  entry_.add_controller(keys_);
+  focus_ = Gtk::EventControllerFocus::create();
+  focus_->signal_leave().connect([this] { Hide(); });
+  entry_.add_controller(focus_);
 }
 
-AddressCompletion::~AddressCompletion() { popover_.unparent(); }
+AddressCompletion::~AddressCompletion() {
+  // The entry outlives this object: its focus leaves when the window goes.
+  entry_.remove_controller(keys_);
+  entry_.remove_controller(focus_);
+  popover_.unparent();
+}
 
 void AddressCompletion::Update(const std::string& typed) {
   const unsigned request = ++request_;

@@ -47,6 +47,8 @@ class AddressCompletion : public sigc::trackable {
   Gtk::Entry& entry_;
   core::HistoryStore& history_;
   core::FavouritesSource favourites_;
+  Glib::RefPtr<Gtk::EventControllerKey> keys_;
+  Glib::RefPtr<Gtk::EventControllerFocus> focus_;
   Gtk::Popover popover_;
   Gtk::ScrolledWindow scroller_;
   Gtk::ListBox list_;
