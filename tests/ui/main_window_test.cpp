@@ -409,12 +409,6 @@ TEST_F(MainWindowTest, TabsAreKnownByIdentityWhereverTheyStand) {
   EXPECT_THROW(strip.TabAt(2), std::out_of_range) << "the new-tab tab is no browsing tab";
 }
 
-}  // namespace
-}  // namespace nuve::test
-
-namespace nuve::test {
-namespace {
-
 TEST_F(MainWindowTest, ACookieSetByAPageIsThereAfterARestart) {
   ui::MainWindow& first_run = Open(pages_->Url("/set-cookie"));
   ASSERT_TRUE(WaitForTitle("cookie set - NUVE浏览器M1"));

@@ -25,6 +25,9 @@ class UiCallbacks {
   std::function<void(Args...)> Make(std::function<void(Args...)> f) {
     std::shared_ptr<bool> alive = alive_;  // read and written on the UI thread only
     return [alive, f = std::move(f)](Args... args) {
+      // An idle source runs on the UI thread. (MainContext::invoke would run
+      // the callback right here on the worker whenever the UI thread happens
+      // not to hold the context.)
       GlibEventPump::PostToMainContext([alive, f, args...]() mutable {
         if (*alive) f(std::move(args)...);
       });
