@@ -20,6 +20,9 @@ def find_app(pid, seconds=60):
     end = time.time() + seconds
     while time.time() < end:
         desktop = pyatspi.Registry.getDesktop(0)
+        # Nothing here runs a main loop for the registry's events: the list
+        # of programs is read afresh each time.
+        desktop.clear_cache()
         for i in range(desktop.childCount):
             app = desktop.getChildAtIndex(i)
             try:
@@ -89,17 +92,14 @@ def main():
     env = dict(os.environ, NUVE_HOME=home, NUVE_VERSION_SOURCE="http://127.0.0.1:9",
                NUVE_SERVICE_HOST="127.0.0.1:9", NUVE_PORTAL_A="data:text/html,<title>start page</title>",
                GTK_A11Y="atspi")
-    # The registry starts on the bus first, so that the program finds it
-    # there when it starts (on a busy machine it can take a while).
-    pyatspi.Registry.getDesktop(0)
-    time.sleep(1)
-    program = subprocess.Popen([nuve], env=env, stderr=subprocess.DEVNULL)
+    program = subprocess.Popen([nuve], env=env, stderr=open(os.path.join(home, "stderr"), "w"))
     failures = []
     names = set()
     try:
         app = find_app(program.pid)
         if app is None:
             print("FAIL: NUVE never showed up on the accessibility bus")
+            print(open(os.path.join(home, "stderr")).read())
             return 1
         time.sleep(2)
         # No window manager gives the window the focus: a click into it does.
