@@ -11,7 +11,7 @@ packages=(
   libcpp-httplib-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool libgl1-mesa-dri fonts-noto-cjk dbus-x11
-  at-spi2-core python3-pyatspi openssl libssl-dev desktop-file-utils
+  at-spi2-core python3-pyatspi libglib2.0-bin openssl libssl-dev desktop-file-utils
 )
 if [ "${NUVE_WITH_PEER:-0}" = 1 ]; then
   # Only the start-up benchmark needs the peer browser.
