@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev
-  libcurl4-openssl-dev libpcre2-dev libsimpleini-dev libsecret-1-dev
+  libcurl4-openssl-dev libpcre2-dev libsimpleini-dev libsecret-1-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
@@ -14,6 +14,7 @@ packages=(
   # The account service (nuve-account-server) and its tests.
   libsqlite3-dev libpq-dev libsodium-dev libssl-dev openssl postgresql python3-aiosmtpd
   dbus-daemon gnome-keyring python3
+  at-spi2-core python3-pyatspi libglib2.0-bin desktop-file-utils
 )
 if [ "${NUVE_WITH_PEER:-0}" = 1 ]; then
   # Only the start-up benchmark needs the peer browser.

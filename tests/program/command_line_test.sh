@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The real program from its command line: --help and --version print and
-# exit 0 without a display; a malformed command line gets one line on
-# standard error, the browser starts as with no argument, and closing its
-# window ends the process with exit code 0. Needs a display (the test script
-# runs CTest under Xvfb) and xdotool.
+# exit 0 without a display; an argument that is neither an address nor a
+# proxy host:port gets one line on standard error and exit code 2 with
+# nothing opened; a normal start's window closes with Ctrl+Q and the process
+# ends with exit code 0. Needs a display (the test script runs CTest under
+# Xvfb) and xdotool.
 set -u
 nuve="$1"
 work=$(mktemp -d)
@@ -15,10 +16,21 @@ grep -q "PROXY-HOST:PORT" "$work/help" || fail "--help printed no usage"
 DISPLAY= "$nuve" --version >"$work/version" 2>&1 || fail "--version exited non-zero"
 grep -q "beta M1.3.00" "$work/version" || fail "--version printed no version"
 
-[ -n "${DISPLAY:-}" ] || { echo "no display: skipping the window part"; exit 0; }
 export NUVE_HOME="$work/home" NUVE_VERSION_SOURCE=http://127.0.0.1:9 NUVE_SERVICE_HOST=127.0.0.1:9
+# A malformed proxy is refused before anything starts: no window, no page,
+# and no browsing without the proxy that was asked for.
+for bad in 10.0.0.1 "10.0.0.1:80x" www.example.test; do
+  timeout 20 "$nuve" "$bad" http://127.0.0.1:9/ >"$work/out" 2>"$work/stderr"
+  status=$?
+  [ "$status" -eq 2 ] || fail "'$bad' gave exit code $status, not 2"
+  [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "'$bad': expected one line, got: $(cat "$work/stderr")"
+  grep -qF "$bad" "$work/stderr" || fail "'$bad': the line does not name the argument"
+done
+[ -e "$work/home/history.sqlite" ] && fail "a refused start opened the profile"
+
+[ -n "${DISPLAY:-}" ] || { echo "no display: skipping the window part"; exit 0; }
 export NUVE_PORTAL_A="data:text/html,<title>start page</title>"
-"$nuve" 10.0.0.1 2>"$work/stderr" &
+"$nuve" 2>"$work/stderr" &
 pid=$!
 window=""
 for _ in $(seq 1 150); do
@@ -28,16 +40,18 @@ for _ in $(seq 1 150); do
   sleep 0.2
 done
 [ -n "$window" ] || fail "the start page never showed"
-# No window manager gives the window the focus: a click into it does.
-xdotool mousemove --window "$window" 200 300 click 1
-sleep 0.3
-xdotool key ctrl+q
-for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+# No window manager gives the window the focus: a click into it does. On a
+# busy machine the window may not take keys yet, so the key is tried again.
+for _ in $(seq 1 10); do
+  xdotool mousemove --window "$window" 200 300 click 1
+  sleep 0.5
+  xdotool key ctrl+q
+  for _ in $(seq 1 10); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+  kill -0 "$pid" 2>/dev/null || break
+done
 kill -0 "$pid" 2>/dev/null && fail "closing the window did not end the process"
 wait "$pid"
 status=$?
 pid=""
 [ "$status" -eq 0 ] || fail "exit code $status"
-complaints=$(grep -c "10.0.0.1" "$work/stderr")
-[ "$complaints" -eq 1 ] || fail "expected one line about the argument, got: $(cat "$work/stderr")"
 echo "1 passed, 0 failed"

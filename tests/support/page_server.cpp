@@ -1,6 +1,7 @@
 #include "support/page_server.h"
 
 #include <chrono>
+#include <cstdlib>
 
 namespace nuve::test {
 namespace {
@@ -50,8 +51,55 @@ PageServer::PageServer() {
     std::this_thread::sleep_for(std::chrono::milliseconds(slow_ms_.load()));
     html(res, Page("slow"));
   });
+  server_.Get("/swallow", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("swallow", "<input id=\"i\" autofocus><script>document.addEventListener('keydown',"
+                              "function(e){e.preventDefault();e.stopPropagation();},true);</script>"));
+  });
+  server_.Get("/links", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("links", "<a id=\"p\" href=\"/title/child\">plain child link</a>"));
+  });
+  server_.Get("/find", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("find", "<p>apple banana apple cherry Apple</p>"));
+  });
+  server_.Get("/locate", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("asking", "<script>navigator.geolocation.getCurrentPosition("
+                             "function(){document.title='located';},"
+                             "function(e){document.title=e.code==1?'denied':'failed '+e.code;});</script>"));
+  });
+  server_.Get("/set-cookie", [html](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Set-Cookie", "nuve=kept; Max-Age=86400; Path=/");
+    html(res, Page("cookie set"));
+  });
+  server_.Get("/show-cookie", [html](const httplib::Request& req, httplib::Response& res) {
+    const std::string cookie = req.get_header_value("Cookie");
+    html(res, Page(cookie.empty() ? "none" : cookie));
+  });
+  server_.Get(R"(/download/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_header("Content-Disposition", "attachment; filename=\"data.bin\"");
+    res.set_content(DownloadBytes(std::stoul(req.matches[1].str())), "application/x-nuve-test");
+  });
+  server_.Get(R"(/octet/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_content(DownloadBytes(std::stoul(req.matches[1].str())), "application/octet-stream");
+  });
+  server_.Get("/slow-download", [](const httplib::Request&, httplib::Response& res) {
+    static constexpr std::size_t kTotal = 20u << 20;
+    static constexpr std::size_t kChunk = 64u << 10;
+    res.set_header("Content-Disposition", "attachment; filename=\"slow.bin\"");
+    res.set_content_provider(kTotal, "application/x-nuve-test",
+                             [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                               std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                               const std::string chunk(std::min(kChunk, kTotal - offset), 'x');
+                               return sink.write(chunk.data(), chunk.size());
+                             });
+  });
   port_ = server_.bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_.listen_after_bind(); });
+}
+
+std::string PageServer::DownloadBytes(std::size_t n) {
+  std::string bytes(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>((i * 31 + i / 251) & 0xFF);
+  return bytes;
 }
 
 PageServer::~PageServer() {
@@ -67,6 +115,33 @@ int PageServer::Hits(const std::string& path) const {
   std::lock_guard lock(mutex_);
   const auto it = hits_.find(path);
   return it == hits_.end() ? 0 : it->second;
+}
+
+TlsPageServer::TlsPageServer(const std::string& folder) {
+  const std::string key = folder + "/key.pem";
+  const std::string cert = folder + "/cert.pem";
+  const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" + key +
+                           "' -out '" + cert + "' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) return;
+  server_ = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
+  if (!server_->is_valid()) return;
+  server_->set_keep_alive_max_count(1);
+  server_->Get(R"(/title/(.*))", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_content(Page(req.matches[1].str()), "text/html; charset=utf-8");
+  });
+  port_ = server_->bind_to_any_port("127.0.0.1");
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+}
+
+TlsPageServer::~TlsPageServer() {
+  if (thread_.joinable()) {
+    server_->stop();
+    thread_.join();
+  }
+}
+
+std::string TlsPageServer::Url(const std::string& path) const {
+  return "https://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 CountingProxy::CountingProxy() {

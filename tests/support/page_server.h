@@ -6,12 +6,22 @@
 //   /popup            a button (id "b") whose click runs window.open("/title/popup")
 //   /with-icon        a page whose icon is /icon.png
 //   /slow             answers only after `slow_ms`
+//   /swallow          a page titled "swallow" whose script swallows every key (preventDefault)
+//   /links            a plain link (id "p") to /title/child at the top left
+//   /find             a page with "apple" three times (once as "Apple")
+//   /locate           asks for the location; titled "denied" when refused
+//   /set-cookie       sets the lasting cookie nuve=kept
+//   /show-cookie      a page titled with the Cookie header it got ("none" without)
+//   /download/<n>     n bytes of DownloadBytes as the attachment "data.bin"
+//   /octet/<n>        n bytes of DownloadBytes as application/octet-stream, no name
+//   /slow-download    20 MiB as the attachment "slow.bin", 64 KiB every 100 ms
 // Every request is counted by path.
 
 #include <httplib.h>
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +30,9 @@ namespace nuve::test {
 
 class PageServer {
  public:
+  // The bytes the download pages serve: a fixed pattern, n bytes long.
+  static std::string DownloadBytes(std::size_t n);
+
   PageServer();
   ~PageServer();
   PageServer(const PageServer&) = delete;
@@ -38,6 +51,24 @@ class PageServer {
   std::atomic<int> slow_ms_{3000};
   mutable std::mutex mutex_;
   std::map<std::string, int> hits_;
+};
+
+// An HTTPS server on 127.0.0.1 with a self-signed certificate made for the
+// run (openssl), answering /title/<T> like the page server.
+class TlsPageServer {
+ public:
+  explicit TlsPageServer(const std::string& folder);
+  ~TlsPageServer();
+  TlsPageServer(const TlsPageServer&) = delete;
+  TlsPageServer& operator=(const TlsPageServer&) = delete;
+
+  bool ok() const { return server_ != nullptr && server_->is_valid(); }
+  std::string Url(const std::string& path) const;
+
+ private:
+  std::unique_ptr<httplib::SSLServer> server_;
+  std::thread thread_;
+  int port_ = 0;
 };
 
 // An HTTP proxy stand-in: it answers every request itself with a page titled

@@ -20,10 +20,10 @@ TEST_F(MainWindowTest, AddressArgumentOpensInTheFirstTabAndTheTitleFollows) {
   ui::MainWindow& window = Open(pages_->Url("/title/Alpha"));
   ASSERT_TRUE(WaitForTitle("Alpha - NUVE浏览器M1")) << window.get_title();
   EXPECT_EQ(window.tab_strip().BrowsingTabCount(), 1);
-  EXPECT_EQ(window.tab_strip().get_n_pages(), 2) << "one tab and the new-tab tab";
+  EXPECT_EQ(window.tab_strip().notebook().get_n_pages(), 2) << "one tab and the new-tab tab";
   EXPECT_EQ(window.navigation_bar().Address(), pages_->Url("/title/Alpha"));
   EXPECT_EQ(window.tab_strip().FirstTab().Uri(), pages_->Url("/title/Alpha"));
-  EXPECT_TRUE(RunUntil([&] { return window.tab_strip().get_tab_label(window.tab_strip().FirstTab().page())
+  EXPECT_TRUE(RunUntil([&] { return window.tab_strip().notebook().get_tab_label(window.tab_strip().FirstTab().page())
                                         ->get_tooltip_text().raw() == "Alpha\r\n" + pages_->Url("/title/Alpha"); }));
   // With an address, the other start-up steps still run: the logout item's
   // state is read (missing state: enabled).
@@ -75,10 +75,10 @@ TEST_F(MainWindowTest, NewTabTabOpensPortalABeforeItself) {
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
   ui::TabStrip& strip = window.tab_strip();
   ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
-  strip.set_current_page(strip.get_n_pages() - 1);  // the user picks the new-tab tab
+  strip.notebook().set_current_page(strip.notebook().get_n_pages() - 1);  // the user picks the new-tab tab
   ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 2; }));
   EXPECT_EQ(strip.CurrentIndex(), 1);
-  EXPECT_EQ(strip.get_n_pages(), 3);
+  EXPECT_EQ(strip.notebook().get_n_pages(), 3);
   ASSERT_TRUE(WaitForTitle("portal - NUVE浏览器M1"));
   EXPECT_EQ(strip.TabAt(1).Title(), "portal");
   // Ctrl+T's action opens the third tab the same way.
@@ -87,7 +87,7 @@ TEST_F(MainWindowTest, NewTabTabOpensPortalABeforeItself) {
   EXPECT_EQ(strip.CurrentIndex(), 2);
   EXPECT_TRUE(WaitForTabTitle(strip.TabAt(2), "portal"));
   // The new-tab tab is still the last one and holds no page.
-  EXPECT_EQ(strip.get_tab_label_text(*strip.get_nth_page(3)).raw(), "新选项卡(Ctrl+T)");
+  EXPECT_EQ(strip.notebook().get_tab_label_text(*strip.notebook().get_nth_page(3)).raw(), "新选项卡(Ctrl+T)");
 }
 
 TEST_F(MainWindowTest, ClosingKeepsTheFirstTabAndSelectsTheLeftNeighbour) {
@@ -105,7 +105,7 @@ TEST_F(MainWindowTest, ClosingKeepsTheFirstTabAndSelectsTheLeftNeighbour) {
   EXPECT_EQ(window.navigation_bar().Address(), pages_->Url("/title/Two"));
 
   // The close button on the current tab's header.
-  Gtk::Widget* header = strip.get_tab_label(strip.TabAt(1).page());
+  Gtk::Widget* header = strip.notebook().get_tab_label(strip.TabAt(1).page());
   Gtk::Button* close = nullptr;
   for (auto* child = header->get_first_child(); child; child = child->get_next_sibling()) {
     if (child->get_name() == "图形按钮6") close = dynamic_cast<Gtk::Button*>(child);
@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, ClosingKeepsTheFirstTabAndSelectsTheLeftNeighbour) {
 
   strip.CloseCurrentTab();  // the first tab stays
   EXPECT_EQ(strip.BrowsingTabCount(), 1);
-  EXPECT_EQ(strip.get_n_pages(), 2);
+  EXPECT_EQ(strip.notebook().get_n_pages(), 2);
 }
 
 TEST_F(MainWindowTest, NavigationButtonsActOnTheCurrentTab) {
@@ -226,7 +226,7 @@ TEST_F(MainWindowTest, ProxyStartSendsPagesThroughTheProxy) {
   ui::MainWindow& window = Open(start);
   ASSERT_TRUE(WaitForTitle("via proxy - 127.0.0.1 - NUVE浏览器M1")) << window.get_title();
   EXPECT_GE(proxy.Requests(), 1);
-  EXPECT_EQ(context_->proxy_list(), "ftp= 127.0.0.1:" + start.proxy_port + ";http= 127.0.0.1:" +
+  EXPECT_EQ(context_->engine().proxy_list(), "ftp= 127.0.0.1:" + start.proxy_port + ";http= 127.0.0.1:" +
                                         start.proxy_port + ";https= 127.0.0.1:" + start.proxy_port +
                                         ";socks= 127.0.0.1:" + start.proxy_port);
 }
@@ -297,7 +297,7 @@ TEST_F(MainWindowTest, DoubleClickOnTheTabStripClosesTheCurrentTab) {
   ASSERT_TRUE(XDoTool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click --repeat 2 --delay 60 1"));
   RunFor(500);
   EXPECT_EQ(strip.BrowsingTabCount(), 1);
-  EXPECT_EQ(strip.get_n_pages(), 2);
+  EXPECT_EQ(strip.notebook().get_n_pages(), 2);
 }
 
 TEST_F(MainWindowTest, StatusBarShowsTheLinkUnderThePointer) {
@@ -402,6 +402,49 @@ TEST_F(MainWindowTest, CrashedWebProcessShowsAnErrorPageInItsTab) {
   // Refresh brings the page back in a new web process.
   window.navigation_bar().signal_refresh().emit();
   EXPECT_TRUE(WaitForTabTitle(tab, "One", 10000)) << tab.Title();
+}
+
+}  // namespace
+}  // namespace nuve::test
+
+namespace nuve::test {
+namespace {
+
+TEST_F(MainWindowTest, TabsAreKnownByIdentityWhereverTheyStand) {
+  ui::MainWindow& window = Open(pages_->Url("/title/One"));
+  ui::TabStrip& strip = window.tab_strip();
+  ui::BrowserTab& two = strip.OpenTab(pages_->Url("/title/Two"));
+  ui::BrowserTab& three = strip.OpenTab(pages_->Url("/title/Three"));
+  ASSERT_TRUE(WaitForTitle("Three - NUVE浏览器M1"));
+  const ui::BrowserTab::Id three_id = three.id();
+  EXPECT_NE(two.id(), three_id);
+  // Moving a tab (as dragging will) changes its place, not its identity.
+  strip.notebook().reorder_child(three.page(), 1);
+  EXPECT_EQ(&strip.TabAt(1), &three);
+  EXPECT_EQ(strip.IndexOf(two), 2);
+  EXPECT_EQ(strip.Tabs(), (std::vector<ui::BrowserTab*>{&strip.FirstTab(), &three, &two}));
+  EXPECT_EQ(&strip.CurrentTab(), &three) << "the current tab is still the one the user chose";
+  // Closing the current tab closes that tab and selects its new left neighbour.
+  strip.CloseCurrentTab();
+  EXPECT_EQ(strip.FindTab(three_id), nullptr);
+  EXPECT_EQ(strip.BrowsingTabCount(), 2);
+  EXPECT_EQ(&strip.CurrentTab(), &strip.FirstTab());
+  EXPECT_EQ(window.get_title().raw(), "One - NUVE浏览器M1");
+  EXPECT_THROW(strip.TabAt(2), std::out_of_range) << "the new-tab tab is no browsing tab";
+}
+
+TEST_F(MainWindowTest, ACookieSetByAPageIsThereAfterARestart) {
+  ui::MainWindow& first_run = Open(pages_->Url("/set-cookie"));
+  ASSERT_TRUE(WaitForTitle("cookie set - NUVE浏览器M1"));
+  first_run.tab_strip().FirstTab().Load(pages_->Url("/show-cookie"));
+  ASSERT_TRUE(WaitForTitle("nuve=kept - NUVE浏览器M1")) << first_run.get_title();
+  // A new start: a new window on a new profile, the same data folder.
+  window_.reset();
+  context_.reset();
+  RunFor(500);
+  ui::MainWindow& second_run = Open(pages_->Url("/show-cookie"));
+  EXPECT_TRUE(WaitForTitle("nuve=kept - NUVE浏览器M1")) << second_run.get_title();
+  EXPECT_TRUE(std::filesystem::exists(home_->path() / "cookies.sqlite"));
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ class RecordingUiHost : public ui::UiHost {
   }
   void Confirm(Gtk::Window*, std::string_view text, std::function<void(bool)> on_answer) override {
     messages.emplace_back(text);
-    if (on_answer) on_answer(true);
+    if (on_answer) on_answer(confirm_answer);
   }
   void ShowModal(std::unique_ptr<Gtk::Window> window, Gtk::Window*, std::function<void()> on_closed) override {
     modals.push_back(std::move(window));
@@ -39,6 +39,7 @@ class RecordingUiHost : public ui::UiHost {
   }
   void OpenUri(std::string_view uri) override { opened.emplace_back(uri); }
 
+  bool confirm_answer = true;  // what the user answers every question
   std::vector<std::string> messages;
   std::vector<std::string> opened;
   std::vector<std::unique_ptr<Gtk::Window>> modals;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include <glib.h>
+
 namespace nuve::core {
 namespace {
 
@@ -27,10 +29,24 @@ bool IsHost(const std::string& text) {
   });
 }
 
-StartRequest Malformed(std::string problem) {
+StartRequest Refused(std::string problem) {
   StartRequest request;
+  request.action = StartRequest::Action::kRefuse;
   request.problem = std::move(problem);
   return request;
+}
+
+// A file: address, or the path of an existing local file as a file: address;
+// "" for anything else.
+std::string LocalFileAddress(const std::string& text) {
+  if (text.size() >= 5 && g_ascii_strncasecmp(text.c_str(), "file:", 5) == 0) return text;
+  if (text.empty() || !g_file_test(text.c_str(), G_FILE_TEST_IS_REGULAR)) return {};
+  gchar* absolute = g_canonicalize_filename(text.c_str(), nullptr);
+  gchar* uri = g_filename_to_uri(absolute, nullptr, nullptr);
+  std::string result = uri != nullptr ? uri : "";
+  g_free(uri);
+  g_free(absolute);
+  return result;
 }
 
 }  // namespace
@@ -51,30 +67,33 @@ StartRequest ParseCommandLine(const std::vector<std::string>& args) {
     request.address = first;
     return request;
   }
+  if (std::string file = LocalFileAddress(first); !file.empty()) {
+    request.address = std::move(file);
+    return request;
+  }
   const auto colon = first.find(':');
   if (colon == std::string::npos) {
-    return Malformed("'" + first + "' is neither an address beginning with http nor a proxy host:port");
+    return Refused("'" + first + "' is neither an address beginning with http nor a proxy host:port");
   }
   std::string host = first.substr(0, colon);
   std::string port = first.substr(colon + 1);
   if (!IsHost(host) || !IsPort(port)) {
-    return Malformed("'" + first + "' is not a proxy host:port with a port from 1 to 65535");
-  }
-  if (args.size() < 2 || args[1].empty()) {
-    return Malformed("the proxy " + first + " must be followed by the address to open");
+    return Refused("'" + first + "' is not a proxy host:port with a port from 1 to 65535");
   }
   request.proxy_host = std::move(host);
   request.proxy_port = std::move(port);
-  request.address = args[1];
+  // Without an address the usual first page opens, through the proxy.
+  if (args.size() >= 2) request.address = args[1];
   return request;
 }
 
 std::string UsageText() {
-  return "Usage: nuve [ADDRESS]\n"
-         "       nuve PROXY-HOST:PORT ADDRESS\n"
+  return "Usage: nuve [ADDRESS | FILE]\n"
+         "       nuve PROXY-HOST:PORT [ADDRESS]\n"
          "\n"
-         "Opens ADDRESS (beginning with http) in the first tab. With a proxy, every\n"
-         "page is fetched through PROXY-HOST:PORT.\n"
+         "Opens ADDRESS (beginning with http) or a local FILE in the first tab. With a\n"
+         "proxy, every page is fetched through PROXY-HOST:PORT. Any other argument is\n"
+         "refused with exit code 2.\n"
          "\n"
          "  --help      show this text\n"
          "  --version   show the version\n";

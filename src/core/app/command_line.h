@@ -1,7 +1,9 @@
 #pragma once
 // What the command line asks for: nothing; a page address beginning with
-// "http" (in any case); or a proxy host:port followed by the first page's
-// address. Anything else is reported and ignored.
+// "http" (in any case), a file: address or the path of a local file (the
+// desktop hands these over when NUVE is the default browser); or a proxy
+// host:port, then the first page's address. Anything else is refused: a
+// user who asked for a proxy must never browse without it.
 
 #include <string>
 #include <vector>
@@ -9,12 +11,13 @@
 namespace nuve::core {
 
 struct StartRequest {
-  enum class Action { kBrowse, kHelp, kVersion };
+  // kRefuse: the arguments make no sense; `problem` says why, nothing opens.
+  enum class Action { kBrowse, kHelp, kVersion, kRefuse };
   Action action = Action::kBrowse;
   std::string address;     // the first page; "" when none was given
   std::string proxy_host;  // "" when no proxy was given
   std::string proxy_port;
-  std::string problem;     // one line for standard error when the arguments were malformed
+  std::string problem;     // one line for standard error when the arguments are refused
 };
 
 // `args` are the arguments after the program name.

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include <glib.h>
+
 #include "core/account/service_address.h"
 #include "core/app/build_defaults.h"
 #include "core/app/log.h"
@@ -40,6 +42,13 @@ int EnvMilliseconds(const char* name, int fallback) {
   return fallback;
 }
 
+std::filesystem::path DownloadFolder() {
+  if (const char* dir = std::getenv("NUVE_DOWNLOAD_DIR"); dir && *dir) return dir;
+  // GLib reads user-dirs.dirs; it gives null when the folder is not set.
+  if (const char* xdg = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD); xdg && *xdg) return xdg;
+  return std::filesystem::path(g_get_home_dir()) / "Downloads";
+}
+
 }  // namespace
 
 Config Config::FromEnvironment() {
@@ -58,6 +67,9 @@ Config Config::FromEnvironment() {
   c.portal_a = Env("NUVE_PORTAL_A", built::kPortalA);
   c.portal_b = Env("NUVE_PORTAL_B", built::kPortalB);
   c.search_engine = Env("NUVE_SEARCH_ENGINE", built::kSearchEngine);
+  c.search_query = Env("NUVE_SEARCH_QUERY", built::kSearchQuery);
+  c.download_dir = DownloadFolder();
+  c.developer_extras = Env("NUVE_DEVELOPER_EXTRAS", "0") == "1";
 
   c.keepalive_ms = EnvMilliseconds("NUVE_KEEPALIVE_MS", c.keepalive_ms);
   c.page_timeout_ms = EnvMilliseconds("NUVE_PAGE_TIMEOUT_MS", c.page_timeout_ms);

@@ -25,6 +25,14 @@ struct Config {
   std::string portal_a;        // preset pages: bare host names or full addresses
   std::string portal_b;
   std::string search_engine;
+  // The search preset's query address; "%s" stands for the words typed
+  // (NUVE_SEARCH_QUERY).
+  std::string search_query;
+  // Where downloads are saved: $NUVE_DOWNLOAD_DIR, else the desktop's
+  // download folder (xdg-user-dirs), else ~/Downloads.
+  std::filesystem::path download_dir;
+  // The web inspector is available from the start (NUVE_DEVELOPER_EXTRAS=1).
+  bool developer_extras = false;
   int keepalive_ms = 240000;
   // How long a page may take before the first byte arrives before its tab
   // shows an error page (NUVE_PAGE_TIMEOUT_MS).

@@ -6,6 +6,8 @@ constexpr char kUrlSection[] = "网址配置";
 constexpr char kHomePageKey[] = "主页";
 constexpr char kFavouritesSection[] = "收藏夹配置";
 constexpr char kFavouritesCheckKey[] = "收藏确认";
+constexpr char kBrowsingSection[] = "浏览配置";
+constexpr char kRestoreKey[] = "启动时恢复网页";
 }  // namespace
 
 AppSettings::AppSettings(const Config& config)
@@ -20,6 +22,12 @@ Status AppSettings::SetHomePage(const std::string& address) const {
 
 Status AppSettings::SetFavouritesCheck(const std::string& address) const {
   return collection_.Write(kFavouritesSection, kFavouritesCheckKey, address);
+}
+
+bool AppSettings::RestoreLastSession() const { return set_save_.Read(kBrowsingSection, kRestoreKey) == "1"; }
+
+Status AppSettings::SetRestoreLastSession(bool restore) const {
+  return set_save_.Write(kBrowsingSection, kRestoreKey, restore ? "1" : "0");
 }
 
 }  // namespace nuve::core

@@ -1,7 +1,6 @@
 #include "ui/app/app_context.h"
 
 #include "core/account/secret_password_store.h"
-#include "core/app/proxy_settings.h"
 
 namespace nuve::ui {
 
@@ -10,6 +9,9 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
       settings_(config_),
       favourites_(config_.data_dir / "收藏夹"),
       ui_host_(ui_host),
+      engine_(config_, ui_host_),
+      history_(config_.data_dir / "history.sqlite"),
+      session_(config_.data_dir / "session.ini"),
       // The keep-alive calls back on its own thread; the UI thread takes over.
       login_state_(config_.data_dir / "login.ini", std::chrono::milliseconds(config_.keepalive_ms),
                    [this, alive = alive_] {
@@ -32,15 +34,6 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
       feedback_account_(login_state_.session(), config_.service_host, core::kApplicationKey,
                         shutdown_.get_token()) {
   shared_duration_.Start();
-  const std::string data = (config_.data_dir / "webkit").string();
-  const std::string cache = (config_.cache_dir / "webkit").string();
-  // Our own session, never WebKit's default one: cookies and cache live in
-  // the program's folders.
-  network_session_ = webkit_network_session_new(data.c_str(), cache.c_str());
-  webkit_website_data_manager_set_favicons_enabled(
-      webkit_network_session_get_website_data_manager(network_session_), TRUE);
-  web_settings_ = webkit_settings_new();
-  webkit_settings_set_enable_developer_extras(web_settings_, TRUE);
 }
 
 AppContext::~AppContext() {
@@ -50,26 +43,12 @@ AppContext::~AppContext() {
   *alive_ = false;
   shutdown_.request_stop();
   login_state_.session().StopKeepAlive();
-  g_clear_object(&web_settings_);
-  g_clear_object(&network_session_);
 }
 
-void AppContext::SetInternetProxy(const std::string& host, const std::string& port) {
-  proxy_text_ = host;
-  proxy_list_ = core::ProxyListText(host, port);
-  proxy_address_ = core::ProxyAddress(host, port);
-  // One proxy for every scheme and no bypass list: loopback addresses go
-  // through it too, as the proxy list says.
-  const std::string uri = core::ProxyUri(host, port);
-  WebKitNetworkProxySettings* proxy = webkit_network_proxy_settings_new(uri.c_str(), nullptr);
-  webkit_network_session_set_proxy_settings(network_session_, WEBKIT_NETWORK_PROXY_MODE_CUSTOM, proxy);
-  webkit_network_proxy_settings_free(proxy);
-}
-
-core::ReadUrlOptions AppContext::read_url_options() const {
-  core::ReadUrlOptions options;
-  options.proxy = proxy_address_;
-  return options;
+void AppContext::ClearBrowsingData(std::function<void(bool)> done) {
+  history_.Clear();
+  session_.Remove();
+  engine_.ClearWebsiteData(std::move(done));
 }
 
 }  // namespace nuve::ui

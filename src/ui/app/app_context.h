@@ -1,15 +1,14 @@
 #pragma once
 // The program's shared state, created once at start-up and passed down by
-// reference: configuration, settings files, the web engine's network session
-// and settings, the proxy taken from the command line, the host service for
-// message boxes, the task runner that keeps slow work off the user-interface
-// thread, and the account service: the login state (session, keep-alive,
-// 登录态) shared by the seven clients (one per window that talks to the
-// service, each built with the application key) and the profile of the
-// logged-in user. Windows take from it what they need. The shared JSON
-// document is the one SharedJson() gives; the record classes read through it.
-
-#include <webkit/webkit.h>
+// reference: configuration, settings files, the favourites, the web engine's
+// profile (its network session, settings and the proxy from the command
+// line), history and the restore list, the host service for message boxes,
+// the task runner that keeps slow work off the user-interface thread, and
+// the account service: the login state (session, keep-alive, 登录态) shared
+// by the seven clients (one per window that talks to the service, each built
+// with the application key) and the profile of the logged-in user. Windows
+// take from it what they need. The shared JSON document is the one
+// SharedJson() gives; the record classes read through it.
 
 #include <atomic>
 #include <functional>
@@ -24,12 +23,15 @@
 #include "core/account/user_info.h"
 #include "core/app/config.h"
 #include "core/favourites/favourites_store.h"
+#include "core/history/history_store.h"
+#include "core/session/session_store.h"
 #include "core/settings/app_settings.h"
 #include "core/util/codec_util.h"
 #include "core/util/duration_formatter.h"
 #include "core/util/read_url.h"
 #include "core/util/task_runner.h"
 #include "ui/app/glib_ui_poster.h"
+#include "ui/engine/engine_profile.h"
 
 namespace nuve::ui {
 
@@ -48,19 +50,26 @@ class AppContext {
   // The favourites folder "收藏夹" in the data folder.
   const core::FavouritesStore& favourites() const { return favourites_; }
 
-  // Every web view is built from this one session and these settings.
-  WebKitNetworkSession* network_session() const { return network_session_; }
-  WebKitSettings* web_settings() const { return web_settings_; }
+  // Every web view is built from this one profile.
+  EngineProfile& engine() { return engine_; }
 
-  // Sends every page of every scheme, and the program's plain GETs, through
-  // the proxy host:port for the rest of the run.
-  void SetInternetProxy(const std::string& host, const std::string& port);
-  // The proxy host shown in window titles; "" when there is no proxy.
-  const std::string& proxy_text() const { return proxy_text_; }
-  // The proxy list as the program keeps it ("ftp= P;http= P;..."), for logs.
-  const std::string& proxy_list() const { return proxy_list_; }
-  // Options for ReadUrl that honour the proxy.
-  core::ReadUrlOptions read_url_options() const;
+  // Every visited page; completion and the history window ask it.
+  core::HistoryStore& history() { return history_; }
+
+  // The open tabs, kept for the next start.
+  core::SessionStore& session() { return session_; }
+
+  // Removes cookies, cache, site data, history and the restore list; `done`
+  // runs on the UI thread (false when the engine reported a failure).
+  void ClearBrowsingData(std::function<void(bool ok)> done);
+
+  // The proxy lives in the engine's profile; these pass through to it.
+  void SetInternetProxy(const std::string& host, const std::string& port) {
+    engine_.SetInternetProxy(host, port);
+  }
+  const std::string& proxy_text() const { return engine_.proxy_text(); }
+  const std::string& proxy_list() const { return engine_.proxy_list(); }
+  core::ReadUrlOptions read_url_options() const { return engine_.read_url_options(); }
 
   // Slow work of every window runs here; see core/util/task_runner.h.
   core::TaskRunner& tasks() { return tasks_; }
@@ -89,11 +98,9 @@ class AppContext {
   core::AppSettings settings_;
   core::FavouritesStore favourites_;
   UiHost& ui_host_;
-  WebKitNetworkSession* network_session_ = nullptr;
-  WebKitSettings* web_settings_ = nullptr;
-  std::string proxy_text_;
-  std::string proxy_list_;
-  std::string proxy_address_;
+  EngineProfile engine_;
+  core::HistoryStore history_;
+  core::SessionStore session_;
 
   GlibUiPoster ui_poster_;
   std::function<void()> session_expired_;

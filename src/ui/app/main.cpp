@@ -20,11 +20,12 @@ int main(int argc, char* argv[]) {
     case StartRequest::Action::kVersion:
       std::printf("%s\n", nuve::core::kProgramTitle);
       return 0;
+    case StartRequest::Action::kRefuse:
+      // Nothing opens: a proxy the user meant must never be silently skipped.
+      std::fprintf(stderr, "nuve: %s\n", start.problem.c_str());
+      return 2;
     case StartRequest::Action::kBrowse:
       break;
-  }
-  if (!start.problem.empty()) {
-    std::fprintf(stderr, "nuve: %s; starting without arguments\n", start.problem.c_str());
   }
   auto app = nuve::ui::NuveApplication::Create(nuve::core::Config::FromEnvironment(), std::move(start));
   // Only the program name reaches GApplication.

@@ -26,6 +26,8 @@ Glib::RefPtr<NuveApplication> NuveApplication::Create(core::Config config, core:
 
 void NuveApplication::on_startup() {
   Gtk::Application::on_startup();
+  // The installed icon (org.nuve.Browser.svg) names every window of NUVE.
+  Gtk::Window::set_default_icon_name("org.nuve.Browser");
   ui_host_ = std::make_unique<GtkUiHost>();
   context_ = std::make_unique<AppContext>(config_, *ui_host_);
   MainWindow::InstallAccelerators(*this);

@@ -65,6 +65,7 @@ void FavouritesPanel::LoadFromStore() {
   entries_.clear();
   for (const core::FavouriteEntry& entry : store_.List()) AppendRow(entry);
   UpdateMenuState();
+  changed_.emit();
 }
 
 void FavouritesPanel::AppendRow(const core::FavouriteEntry& entry) {
@@ -87,10 +88,12 @@ void FavouritesPanel::ShowSaved(const core::FavouriteEntry& entry) {
   for (core::FavouriteEntry& shown : entries_) {
     if (shown.file == entry.file) {
       shown = entry;
+      changed_.emit();
       return;
     }
   }
   AppendRow(entry);
+  changed_.emit();
 }
 
 std::vector<std::string> FavouritesPanel::Titles() const {
@@ -139,6 +142,7 @@ void FavouritesPanel::DeleteSelected() {
   if (Gtk::ListBoxRow* row = list_.get_row_at_index(index)) list_.remove(*row);
   entries_.erase(entries_.begin() + index);
   UpdateMenuState();
+  changed_.emit();
 }
 
 void FavouritesPanel::OnRightClick(int, double x, double y) {

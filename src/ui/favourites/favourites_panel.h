@@ -55,6 +55,8 @@ class FavouritesPanel : public Gtk::Box {
 
   // The address of a favourite the user opened.
   sigc::signal<void(const std::string&)>& signal_open() { return open_; }
+  // The listed favourites changed (listed, added, replaced or deleted).
+  sigc::signal<void()>& signal_changed() { return changed_; }
 
  private:
   void AppendRow(const core::FavouriteEntry& entry);
@@ -79,6 +81,7 @@ class FavouritesPanel : public Gtk::Box {
   // Cancelled when the panel goes, so a late answer finds nobody.
   Glib::RefPtr<Gio::Cancellable> folder_launch_;
   sigc::signal<void(const std::string&)> open_;
+  sigc::signal<void()> changed_;
 };
 
 }  // namespace nuve::ui

@@ -13,9 +13,13 @@ namespace nuve::ui {
 MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
     : context_(context),
       tab_strip_(context),
+      session_keeper_(tab_strip_, context.session()),
       favourites_panel_(context.favourites(), context.ui_host()),
       account_windows_(context),
-      update_windows_(context) {
+      update_windows_(context),
+      downloads_(context.engine(), context.config().download_dir),
+      downloads_popover_(downloads_),
+      completion_(navigation_bar_.address_entry(), context.history()) {
   set_title(core::kProgramTitle);
   set_default_size(1024, 700);
   BuildLayout();
@@ -25,14 +29,27 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
   tab_strip_.signal_current_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentTabChanged));
   tab_strip_.signal_title_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentTitleChanged));
   tab_strip_.signal_uri_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentUriChanged));
+  tab_strip_.signal_load_state_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentLoadStateChanged));
+  tab_strip_.signal_page_visited().connect([this](BrowserTab& tab) {
+    context_.history().RecordVisit(tab.Uri(), tab.Title());
+  });
+  tab_strip_.signal_page_titled().connect([this](BrowserTab& tab) {
+    if (!tab.ShowingErrorPage()) context_.history().SetTitle(tab.Uri(), tab.Title());
+  });
   tab_strip_.signal_status_text().connect([this](const std::string& text) { status_bar_.set_text(text); });
+  downloads_.signal_status().connect([this](const std::string& text) { status_bar_.set_text(text); });
+  navigation_bar_.downloads_button().set_popover(downloads_popover_);
   navigation_bar_.signal_go().connect(sigc::mem_fun(*this, &MainWindow::Go));
+  navigation_bar_.signal_address_edited().connect([this](const std::string& text) { completion_.Update(text); });
+  completion_.signal_chosen().connect([this](const std::string&) { Go(); });
   navigation_bar_.signal_home().connect(sigc::mem_fun(*this, &MainWindow::GoHome));
   navigation_bar_.signal_back().connect([this] { tab_strip_.CurrentTab().GoBack(); });
   navigation_bar_.signal_forward().connect([this] { tab_strip_.CurrentTab().GoForward(); });
   navigation_bar_.signal_refresh().connect([this] { tab_strip_.CurrentTab().Reload(); });
   navigation_bar_.signal_stop().connect([this] { tab_strip_.CurrentTab().Stop(); });
   favourites_panel_.signal_open().connect(sigc::mem_fun(*this, &MainWindow::OnOpenFavourite));
+  favourites_panel_.signal_changed().connect(sigc::mem_fun(*this, &MainWindow::RefreshFavouriteLinks));
+  completion_.set_favourites_source([this] { return favourite_links_; });
 
   // A login the keep-alive could not renew ends the program once the user
   // has read why: the main window closes, and with it the process (exit 0).
@@ -44,6 +61,8 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
 }
 
 MainWindow::~MainWindow() {
+  // The list goes before the button that shows it.
+  navigation_bar_.downloads_button().unset_popover();
   // Closing the browser ends the login: the next start is logged out.
   context_.set_session_expired_handler({});
   login_state_changed_.Reset();
@@ -51,9 +70,15 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::BuildLayout() {
+  // A tab's loading icon turns.
+  auto style = Gtk::CssProvider::create();
+  style->load_from_data(
+      "image.loading { animation: nuve-turn 1s linear infinite; }"
+      "@keyframes nuve-turn { from { -gtk-icon-transform: rotate(0turn); } to { -gtk-icon-transform: rotate(1turn); } }");
+  Gtk::StyleContext::add_provider_for_display(get_display(), style, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   navigation_bar_.set_name("navigation-bar");
   separator_.set_name("分组框1");
-  browsing_area_.set_child(tab_strip_);
+  browsing_area_.set_child(tab_strip_.widget());
   browsing_area_.add_overlay(favourites_panel_);
   browsing_area_.set_vexpand(true);
   status_bar_.set_name("状态条1");
@@ -77,12 +102,16 @@ void MainWindow::RunStartupSequence(const core::StartRequest& start) {
   // The command line: a proxy first, so that the first page already uses it.
   if (!start.proxy_host.empty()) context_.SetInternetProxy(start.proxy_host, start.proxy_port);
 
-  // The first page: the address given, else the saved home page, else portal A.
-  std::string first_page = start.address;
-  if (first_page.empty()) first_page = context_.settings().HomePage();
-  if (first_page.empty()) first_page = context_.config().portal_a;
-  navigation_bar_.SetAddress(first_page);
-  Go();
+  // The first page: the address given; else the tabs of the last run when
+  // the user asked for them; else the saved home page, else portal A.
+  const bool restored = start.address.empty() && context_.settings().RestoreLastSession() &&
+                        session_keeper_.Restore(context_.session().Load());
+  if (!restored) {
+    std::string first_page = start.address;
+    if (first_page.empty()) first_page = context_.settings().HomePage();
+    if (first_page.empty()) first_page = context_.config().portal_a;
+    LoadInCurrentTab(core::NormaliseAddress(first_page));
+  }
 
   maximize();
 
@@ -121,7 +150,11 @@ void MainWindow::StartVersionCheck() {
 }
 
 void MainWindow::Go() {
-  const std::string address = core::NormaliseAddress(navigation_bar_.Address());
+  LoadInCurrentTab(core::AddressForTyped(navigation_bar_.Address(), context_.config().search_query));
+}
+
+void MainWindow::LoadInCurrentTab(const std::string& address) {
+  completion_.Hide();
   if (address.empty()) return;
   navigation_bar_.SetAddress(address);
   BrowserTab& tab = tab_strip_.CurrentTab();
@@ -151,14 +184,27 @@ void MainWindow::FocusAddressIfPortal() {
   }
 }
 
-void MainWindow::OnCurrentTabChanged(BrowserTab& tab) {
+void MainWindow::OnCurrentTabChanged(BrowserTab& tab, bool opened_by_page) {
+  UpdateWindowTitle(tab.Title());
+  OnCurrentLoadStateChanged(tab);
+  if (opened_by_page) {
+    // A page opened this tab: the focus stays where it was, and an address
+    // the user is typing stays too.
+    if (!navigation_bar_.AddressHasFocus()) navigation_bar_.SetAddress(tab.Uri());
+    return;
+  }
+  completion_.Hide();
   navigation_bar_.SetAddress(tab.Uri());
   if (core::IsSameAddress(navigation_bar_.Address(), context_.config().portal_a)) {
     navigation_bar_.FocusAddress();
   } else {
     tab.FocusPage();
   }
-  UpdateWindowTitle(tab.Title());
+}
+
+void MainWindow::OnCurrentLoadStateChanged(BrowserTab& tab) {
+  navigation_bar_.SetLoading(tab.IsLoading(), tab.LoadProgress());
+  navigation_bar_.SetHistoryState(tab.CanGoBack(), tab.CanGoForward());
 }
 
 void MainWindow::OnCurrentTitleChanged(BrowserTab& tab) {
@@ -173,6 +219,25 @@ void MainWindow::OnCurrentTitleChanged(BrowserTab& tab) {
 void MainWindow::OnCurrentUriChanged(BrowserTab& tab) {
   // What the user is typing is not overwritten.
   if (!navigation_bar_.AddressHasFocus()) navigation_bar_.SetAddress(tab.Uri());
+}
+
+// The address box completes from the favourites too. Their files are read
+// off the user-interface thread whenever the list changes, so typing never
+// waits for the disk.
+void MainWindow::RefreshFavouriteLinks() {
+  const core::FavouritesStore store = context_.favourites();
+  context_.tasks().Run<std::vector<core::FavouriteLink>>(
+      tasks_,
+      [store](std::stop_token stop) {
+        std::vector<core::FavouriteLink> links;
+        for (const core::FavouriteEntry& entry : store.List()) {
+          if (stop.stop_requested()) break;
+          std::string address = store.ReadAddress(entry);
+          if (!address.empty()) links.push_back({entry.title, std::move(address)});
+        }
+        return links;
+      },
+      [this](std::vector<core::FavouriteLink> links) { favourite_links_ = std::move(links); });
 }
 
 }  // namespace nuve::ui

@@ -1,45 +1,112 @@
 // The main window's command table: menu items and keyboard shortcuts.
+#include <string>
+#include <vector>
+
 #include "core/app/address.h"
 #include "core/app/log.h"
 #include "ui/app/app_context.h"
 #include "ui/app/ui_host.h"
 #include "ui/favourites/add_favourite_window.h"
+#include "ui/history/history_window.h"
 #include "ui/main/main_window.h"
+#include "ui/settings/browsing_settings_section.h"
 #include "ui/settings/settings_window.h"
 
 namespace nuve::ui {
 
+// Every command of the window, once: its action name, what it does (null:
+// the window that does it is not there yet, so the command is disabled),
+// its keys, and whether the keys are caught before the page sees them (the
+// window's capture phase, so no page can swallow them) or reach the page
+// first (Escape: a page's own dialog closes before a load stops).
+const std::vector<MainWindow::Command>& MainWindow::CommandTable() {
+  using W = MainWindow;
+  static const std::vector<Command> kCommands = {
+      {"new-tab", [](W& w) { w.tab_strip_.OpenNewTab(); }, {"<Primary>t"}, true},
+      {"close-tab", [](W& w) { w.tab_strip_.CloseCurrentTab(); }, {"<Primary>w"}, true},
+      {"reload", [](W& w) { w.tab_strip_.CurrentTab().Reload(); }, {"F5", "<Primary>r"}, true},
+      {"stop", [](W& w) { w.tab_strip_.CurrentTab().Stop(); }, {"Escape"}, false},
+      {"go-back", [](W& w) { w.tab_strip_.CurrentTab().GoBack(); }, {"<Alt>Left"}, true},
+      {"go-forward", [](W& w) { w.tab_strip_.CurrentTab().GoForward(); }, {"<Alt>Right"}, true},
+      {"focus-address", [](W& w) { w.navigation_bar_.FocusAddress(); }, {"<Primary>l", "F6"}, true},
+      {"next-tab", [](W& w) { w.SelectNeighbourTab(1); }, {"<Primary>Tab", "<Primary>Page_Down"}, true},
+      {"previous-tab", [](W& w) { w.SelectNeighbourTab(-1); },
+       {"<Primary><Shift>Tab", "<Primary><Shift>ISO_Left_Tab", "<Primary>Page_Up"}, true},
+      {"select-tab-1", [](W& w) { w.SelectTabNumber(1); }, {"<Primary>1"}, true},
+      {"select-tab-2", [](W& w) { w.SelectTabNumber(2); }, {"<Primary>2"}, true},
+      {"select-tab-3", [](W& w) { w.SelectTabNumber(3); }, {"<Primary>3"}, true},
+      {"select-tab-4", [](W& w) { w.SelectTabNumber(4); }, {"<Primary>4"}, true},
+      {"select-tab-5", [](W& w) { w.SelectTabNumber(5); }, {"<Primary>5"}, true},
+      {"select-tab-6", [](W& w) { w.SelectTabNumber(6); }, {"<Primary>6"}, true},
+      {"select-tab-7", [](W& w) { w.SelectTabNumber(7); }, {"<Primary>7"}, true},
+      {"select-tab-8", [](W& w) { w.SelectTabNumber(8); }, {"<Primary>8"}, true},
+      {"fullscreen", [](W& w) { w.is_fullscreen() ? w.unfullscreen() : w.fullscreen(); }, {"F11"}, true},
+      {"find", [](W& w) { w.tab_strip_.CurrentTab().find_bar().Open(); }, {"<Primary>f"}, true},
+      {"find-next", [](W& w) { w.tab_strip_.CurrentTab().find_bar().FindNext(); }, {"<Primary>g"}, true},
+      {"find-previous", [](W& w) { w.tab_strip_.CurrentTab().find_bar().FindPrevious(); },
+       {"<Primary><Shift>g"}, true},
+      {"zoom-in", [](W& w) { w.tab_strip_.CurrentTab().ZoomIn(); },
+       {"<Primary>plus", "<Primary>equal", "<Primary>KP_Add"}, true},
+      {"zoom-out", [](W& w) { w.tab_strip_.CurrentTab().ZoomOut(); }, {"<Primary>minus", "<Primary>KP_Subtract"}, true},
+      {"zoom-reset", [](W& w) { w.tab_strip_.CurrentTab().ResetZoom(); }, {"<Primary>0", "<Primary>KP_0"}, true},
+      {"print", [](W& w) { w.tab_strip_.CurrentTab().Print(); }, {"<Primary>p"}, true},
+      {"developer-tools", [](W& w) { w.OnDeveloperTools(); }, {"F12", "<Primary><Shift>i"}, true},
+      {"history", [](W& w) { w.OnShowHistory(); }, {"<Primary>h"}, true},
+      {"quit", [](W& w) { w.close(); }, {"<Primary>q"}, true},
+      {"toggle-favourites", [](W& w) { w.favourites_panel_.Toggle(); }, {}, false},
+      {"open-favourites-folder", [](W& w) { w.favourites_panel_.OpenFolder(); }, {"F3"}, false},
+      {"add-favourite", [](W& w) { w.OnAddFavourite(); }, {}, false},
+      {"settings", [](W& w) { w.OnSettings(false); }, {"F1"}, false},
+      {"about", [](W& w) { w.OnSettings(true); }, {}, false},
+      {"check-update", [](W& w) { w.update_windows_.OpenCheckUpdate(&w); }, {"F2"}, false},
+      {"update-log", [](W& w) { w.update_windows_.OpenUpdateLog(&w); }, {}, false},
+      {"login", [](W& w) { w.account_windows_.OpenLogin(&w); }, {}, false},
+      {"personal-centre", [](W& w) { w.account_windows_.OpenPersonalCentre(&w); }, {}, false},
+      {"logout", [](W& w) { w.OnLogout(); }, {}, false},
+  };
+  return kCommands;
+}
+
 void MainWindow::InstallActions() {
-  add_action("new-tab", [this] { tab_strip_.OpenNewTab(); });
-  add_action("close-tab", [this] { tab_strip_.CloseCurrentTab(); });
-  add_action("reload", [this] { tab_strip_.CurrentTab().Reload(); });
-  add_action("go-back", [this] { tab_strip_.CurrentTab().GoBack(); });
-  add_action("go-forward", [this] { tab_strip_.CurrentTab().GoForward(); });
-  add_action("focus-address", [this] { navigation_bar_.FocusAddress(); });
-  add_action("quit", [this] { close(); });
-  add_action("toggle-favourites", [this] { favourites_panel_.Toggle(); });
-  add_action("open-favourites-folder", [this] { favourites_panel_.OpenFolder(); });
-  add_action("add-favourite", sigc::mem_fun(*this, &MainWindow::OnAddFavourite));
-  add_action("settings", [this] { OnSettings(false); });
-  add_action("about", [this] { OnSettings(true); });
-  logout_action_ = add_action("logout", sigc::mem_fun(*this, &MainWindow::OnLogout));
-  add_action("login", [this] { account_windows_.OpenLogin(this); });
-  add_action("personal-centre", [this] { account_windows_.OpenPersonalCentre(this); });
-  add_action("check-update", [this] { update_windows_.OpenCheckUpdate(this); });
-  add_action("update-log", [this] { update_windows_.OpenUpdateLog(this); });
+  auto before_page = Gtk::ShortcutController::create();
+  before_page->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  for (const Command& command : CommandTable()) {
+    auto action = add_action(command.name, [this, run = command.run] {
+      if (run != nullptr) run(*this);
+    });
+    // A command that cannot do its job yet is offered disabled, never inert.
+    action->set_enabled(command.run != nullptr);
+    if (std::string(command.name) == "logout") logout_action_ = action;
+    if (!command.before_page) continue;
+    for (const char* key : command.keys) {
+      before_page->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string(key),
+                                                      Gtk::NamedAction::create(std::string("win.") + command.name)));
+    }
+  }
+  add_controller(before_page);
 }
 
 void MainWindow::InstallAccelerators(Gtk::Application& app) {
-  app.set_accels_for_action("win.settings", {"F1"});
-  app.set_accels_for_action("win.check-update", {"F2"});
-  app.set_accels_for_action("win.open-favourites-folder", {"F3"});
-  app.set_accels_for_action("win.new-tab", {"<Primary>t"});
-  app.set_accels_for_action("win.close-tab", {"<Primary>w"});
-  app.set_accels_for_action("win.reload", {"F5", "<Primary>r"});
-  app.set_accels_for_action("win.go-back", {"<Alt>Left"});
-  app.set_accels_for_action("win.go-forward", {"<Alt>Right"});
-  app.set_accels_for_action("win.focus-address", {"<Primary>l"});
-  app.set_accels_for_action("win.quit", {"<Primary>q"});
+  for (const Command& command : CommandTable()) {
+    std::vector<Glib::ustring> keys(command.keys.begin(), command.keys.end());
+    app.set_accels_for_action(std::string("win.") + command.name, keys);
+  }
+}
+
+void MainWindow::SelectNeighbourTab(int step) {
+  const int count = tab_strip_.BrowsingTabCount();
+  const int index = tab_strip_.IndexOf(tab_strip_.CurrentTab());
+  tab_strip_.SelectTab(((index + step) % count + count) % count);
+}
+
+void MainWindow::SelectTabNumber(int number) {
+  if (number <= tab_strip_.BrowsingTabCount()) tab_strip_.SelectTab(number - 1);
+}
+
+void MainWindow::OnDeveloperTools() {
+  // Off until the user asks: F12 turns the inspector on for the rest of the run.
+  context_.engine().SetDeveloperExtras(true);
+  tab_strip_.CurrentTab().ShowInspector();
 }
 
 void MainWindow::BuildMenu() {
@@ -80,8 +147,14 @@ void MainWindow::OnAddFavourite() {
   context_.ui_host().ShowModal(std::move(window), this);
 }
 
+void MainWindow::OnShowHistory() {
+  auto window = std::make_unique<HistoryWindow>(context_.history(), context_.ui_host(),
+                                                [this](const std::string& url) { LoadInCurrentTab(url); });
+  context_.ui_host().ShowModal(std::move(window), this);
+}
+
 void MainWindow::OnOpenFavourite(const std::string& address) {
-  tab_strip_.CurrentTab().Load(core::NormaliseAddress(address));
+  LoadInCurrentTab(core::NormaliseAddress(address));
 }
 
 // "设置F1" goes to the stored home page once the window has closed; "关于(F2)"
@@ -90,6 +163,8 @@ void MainWindow::OnSettings(bool about_page) {
   using Page = SettingsWindow::Page;
   auto window = std::make_unique<SettingsWindow>(context_.config(), context_.settings(), context_.ui_host(),
                                                  about_page ? Page::kAbout : Page::kSettings);
+  // Browsing data and session restore, below the home page; the window owns it.
+  window->AppendSection(*Gtk::make_managed<BrowsingSettingsSection>(context_));
   std::function<void()> on_closed;
   if (!about_page) {
     // A slot on this window: it does nothing once the window is gone.
@@ -102,7 +177,7 @@ void MainWindow::OnSettings(bool about_page) {
 void MainWindow::LoadHomePageAfterSettings() {
   // An empty home page leaves the tab where it is.
   const std::string home = context_.settings().HomePage();
-  if (!home.empty()) tab_strip_.CurrentTab().Load(core::NormaliseAddress(home));
+  if (!home.empty()) LoadInCurrentTab(core::NormaliseAddress(home));
 }
 
 }  // namespace nuve::ui

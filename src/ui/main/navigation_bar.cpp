@@ -1,5 +1,8 @@
 #include "ui/main/navigation_bar.h"
 
+#include "ui/app/accessible.h"
+#include "ui/app/focus.h"
+
 namespace nuve::ui {
 
 NavigationBar::NavigationBar() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
@@ -13,8 +16,21 @@ NavigationBar::NavigationBar() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
   address_entry_.set_name("编辑框1");
   address_entry_.set_hexpand(true);
   address_entry_.set_input_purpose(Gtk::InputPurpose::URL);
+  address_entry_.set_placeholder_text("输入网址或搜索内容");
+  SetAccessibleLabel(address_entry_, "地址栏");
   append(address_entry_);
   AddButton(go_button_, "图形按钮1", "go-jump-symbolic", "转到", go_);
+  downloads_button_.set_name("downloads-button");
+  downloads_button_.set_icon_name("folder-download-symbolic");
+  downloads_button_.set_tooltip_text("下载");
+  downloads_button_.set_has_frame(false);
+  SetAccessibleLabel(downloads_button_, "下载");
+  append(downloads_button_);
+  stop_button_.set_sensitive(false);
+
+  address_entry_.signal_changed().connect([this] {
+    if (!setting_address_) address_edited_.emit(address_entry_.get_text());
+  });
 
   // Enter is taken from the key release, which the entry always passes on.
   auto keys = Gtk::EventControllerKey::create();
@@ -42,8 +58,7 @@ NavigationBar::NavigationBar() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
 Gtk::Button& NavigationBar::AddButton(Gtk::Button& button, const char* name, const char* icon,
                                       const char* tooltip, sigc::signal<void()>& signal) {
   button.set_name(name);
-  button.set_icon_name(icon);
-  button.set_tooltip_text(tooltip);
+  SetIconButton(button, icon, tooltip);
   button.set_has_frame(false);
   button.set_focus_on_click(false);
   button.signal_clicked().connect([&signal] { signal.emit(); });
@@ -51,20 +66,28 @@ Gtk::Button& NavigationBar::AddButton(Gtk::Button& button, const char* name, con
   return button;
 }
 
-void NavigationBar::SetAddress(const std::string& address) { address_entry_.set_text(address); }
+void NavigationBar::SetAddress(const std::string& address) {
+  setting_address_ = true;
+  address_entry_.set_text(address);
+  setting_address_ = false;
+}
+
+void NavigationBar::SetLoading(bool loading, double progress) {
+  stop_button_.set_sensitive(loading);
+  address_entry_.set_progress_fraction(loading && progress < 1.0 ? progress : 0.0);
+}
+
+void NavigationBar::SetHistoryState(bool can_go_back, bool can_go_forward) {
+  back_button_.set_sensitive(can_go_back);
+  forward_button_.set_sensitive(can_go_forward);
+}
 
 void NavigationBar::FocusAddress() {
   address_entry_.grab_focus();
   address_entry_.select_region(0, -1);
 }
 
-bool NavigationBar::AddressHasFocus() {
-  // The entry's inner text widget holds the focus, not the entry itself.
-  GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
-  GtkWidget* focus = root != nullptr ? gtk_root_get_focus(root) : nullptr;
-  GtkWidget* entry = GTK_WIDGET(address_entry_.gobj());
-  return focus != nullptr && (focus == entry || gtk_widget_is_ancestor(focus, entry));
-}
+bool NavigationBar::AddressHasFocus() { return HasFocusWithin(address_entry_); }
 
 void NavigationBar::OnAddressKeyReleased(guint keyval, guint, Gdk::ModifierType) {
   if (keyval == GDK_KEY_Return || keyval == GDK_KEY_KP_Enter || keyval == GDK_KEY_ISO_Enter) go_.emit();

@@ -19,9 +19,21 @@ class NavigationBar : public Gtk::Box {
   void FocusAddress();
   bool AddressHasFocus();
   Gtk::Entry& address_entry() { return address_entry_; }
+  // The button that shows the downloads list; the window gives it the list.
+  Gtk::MenuButton& downloads_button() { return downloads_button_; }
+  Gtk::Button& stop_button() { return stop_button_; }
+  Gtk::Button& back_button() { return back_button_; }
+  Gtk::Button& forward_button() { return forward_button_; }
+
+  // The current page loads (stop is offered) or not, and how far it got
+  // (shown in the address box; 0 or 1 shows nothing).
+  void SetLoading(bool loading, double progress);
+  void SetHistoryState(bool can_go_back, bool can_go_forward);
 
   // Go: the go button, or Enter released in the address box.
   sigc::signal<void()>& signal_go() { return go_; }
+  // The user changed the address box's text (not the program).
+  sigc::signal<void(const std::string&)>& signal_address_edited() { return address_edited_; }
   sigc::signal<void()>& signal_home() { return home_; }
   sigc::signal<void()>& signal_back() { return back_; }
   sigc::signal<void()>& signal_forward() { return forward_; }
@@ -43,9 +55,12 @@ class NavigationBar : public Gtk::Box {
   Gtk::Button stop_button_;
   Gtk::Entry address_entry_;
   Gtk::Button go_button_;
+  Gtk::MenuButton downloads_button_;
   // Set when the address box loses the focus: the next plain click selects
   // the whole address, so one click is enough to type a new one.
   bool address_reselect_ = false;
+  bool setting_address_ = false;
+  sigc::signal<void(const std::string&)> address_edited_;
   sigc::signal<void()> go_, home_, back_, forward_, refresh_, stop_;
 };
 

@@ -5,6 +5,7 @@
 #include "core/app/proxy_settings.h"
 #include "core/app/tab_caption.h"
 #include "core/app/window_title.h"
+#include "core/app/zoom_levels.h"
 
 namespace nuve::core {
 namespace {
@@ -63,6 +64,46 @@ TEST(Address, BareHostsGetHttpAndSchemesStay) {
   EXPECT_EQ(NormaliseAddress("about:blank"), "about:blank");
   EXPECT_EQ(NormaliseAddress("://x"), "http://://x");
   EXPECT_EQ(NormaliseAddress("   "), "");
+}
+
+TEST(Address, WordsAreSearchedAndHostsAreVisited) {
+  for (const char* words : {"nuve", "hello world", "  two  words ", "中文", "what?", "a.b c", "intranet/x"}) {
+    EXPECT_TRUE(IsSearchText(words)) << words;
+  }
+  for (const char* address : {"www.example.test", "localhost", "LOCALHOST/x", "localhost:8080", "intranet:8080",
+                              "127.0.0.1", "[::1]:80", "http://nodot", "about:blank", "file:///tmp/x", "",
+                              "zh.wikipedia.org/wiki/中文"}) {
+    EXPECT_FALSE(IsSearchText(address)) << address;
+  }
+  const std::string query = "http://127.0.0.1:1/search?q=%s&lang=zh";
+  EXPECT_EQ(AddressForTyped("hello world", query), "http://127.0.0.1:1/search?q=hello%20world&lang=zh");
+  EXPECT_EQ(AddressForTyped("中文", query), "http://127.0.0.1:1/search?q=%E4%B8%AD%E6%96%87&lang=zh");
+  EXPECT_EQ(AddressForTyped("a&b=c#d", query), "http://127.0.0.1:1/search?q=a%26b%3Dc%23d&lang=zh")
+      << "the words never break out of the query";
+  EXPECT_EQ(AddressForTyped("nuve", "http://s.test/?q="), "http://s.test/?q=nuve");
+  EXPECT_EQ(AddressForTyped("www.example.test", query), "http://www.example.test") << "bare hosts keep http://";
+}
+
+TEST(Address, PortsBrowsersRefuseAreKnown) {
+  for (const char* blocked : {"http://127.0.0.1:1/", "https://a.test:25/x", "HTTP://a.test:6667", "http://a.test:10080/"}) {
+    EXPECT_TRUE(UsesBlockedPort(blocked)) << blocked;
+  }
+  for (const char* fine : {"http://a.test/", "http://a.test:8080/", "https://a.test:443/", "about:blank",
+                           "file:///tmp/x", "http://[::1]:8080/", "not an address"}) {
+    EXPECT_FALSE(UsesBlockedPort(fine)) << fine;
+  }
+}
+
+TEST(Zoom, StepsWalkTheLadderAndStopAtItsEnds) {
+  EXPECT_DOUBLE_EQ(NextZoomLevel(1.0, 1), 1.1);
+  EXPECT_DOUBLE_EQ(NextZoomLevel(1.0, -1), 0.9);
+  EXPECT_DOUBLE_EQ(NextZoomLevel(1.2, 1), 1.25) << "between steps: the next step";
+  EXPECT_DOUBLE_EQ(NextZoomLevel(1.2, -1), 1.1);
+  EXPECT_DOUBLE_EQ(NextZoomLevel(3.0, 1), 3.0);
+  EXPECT_DOUBLE_EQ(NextZoomLevel(0.3, -1), 0.3);
+  EXPECT_TRUE(IsDefaultZoom(NextZoomLevel(NextZoomLevel(1.0, 1), -1)));
+  EXPECT_EQ(ZoomText(1.25), "125%");
+  EXPECT_EQ(ZoomText(0.67), "67%");
 }
 
 TEST(Address, PortalMatchesItsLoadedForms) {

@@ -1,0 +1,34 @@
+#pragma once
+// The restore list: the open tabs in order (address, title and the engine's
+// own record of the tab's back/forward list) and which one was current, as
+// text in a key file ("session.ini").
+
+#include <string>
+#include <vector>
+
+namespace nuve::core {
+
+struct SessionTab {
+  std::string uri;
+  std::string title;
+  std::string state;  // the engine's serialised back/forward list; may be empty
+
+  bool operator==(const SessionTab&) const = default;
+};
+
+struct SessionList {
+  std::vector<SessionTab> tabs;
+  int current = 0;
+
+  bool operator==(const SessionList&) const = default;
+};
+
+// The list as key-file text.
+std::string SerializeSession(const SessionList& list);
+
+// The list in `text`. A damaged text gives what can be read of it: tabs
+// without an address are left out, and `problem` says what was wrong ("" when
+// nothing was). Garbage gives an empty list.
+SessionList ParseSession(const std::string& text, std::string& problem);
+
+}  // namespace nuve::core

@@ -1,0 +1,57 @@
+#include "ui/settings/browsing_settings_section.h"
+
+#include "core/app/log.h"
+#include "ui/app/app_context.h"
+#include "ui/app/ui_host.h"
+
+namespace nuve::ui {
+
+BrowsingSettingsSection::BrowsingSettingsSection(AppContext& context)
+    : Gtk::Box(Gtk::Orientation::VERTICAL, 8), context_(context) {
+  set_name("browsing-settings");
+  heading_.add_css_class("heading");
+  heading_.set_xalign(0);
+  restore_.set_name("restore-session");
+  restore_.set_active(context_.settings().RestoreLastSession());
+  restore_.signal_toggled().connect(sigc::mem_fun(*this, &BrowsingSettingsSection::OnRestoreToggled));
+  clear_.set_name("clear-browsing-data");
+  clear_.set_halign(Gtk::Align::START);
+  clear_.signal_clicked().connect(sigc::mem_fun(*this, &BrowsingSettingsSection::OnClearClicked));
+  clear_hint_.set_xalign(0);
+  clear_hint_.set_wrap(true);
+  clear_hint_.add_css_class("dim-label");
+  append(heading_);
+  append(restore_);
+  append(clear_);
+  append(clear_hint_);
+}
+
+Gtk::Window* BrowsingSettingsSection::ParentWindow() { return dynamic_cast<Gtk::Window*>(get_root()); }
+
+void BrowsingSettingsSection::OnRestoreToggled() {
+  if (const core::Status s = context_.settings().SetRestoreLastSession(restore_.get_active()); !s.ok()) {
+    core::LogWarning("settings", s.error().detail);
+    context_.ui_host().Error(ParentWindow(), "无法保存设置：" + s.error().detail);
+  }
+}
+
+void BrowsingSettingsSection::OnClearClicked() {
+  std::weak_ptr<bool> alive = alive_;
+  context_.ui_host().Confirm(
+      ParentWindow(), "将清除所有 Cookie、缓存、网站数据和浏览历史记录，已登录的网站需要重新登录。是否继续？",
+      [this, alive](bool accepted) {
+        if (!accepted || alive.expired()) return;
+        clear_.set_sensitive(false);
+        context_.ClearBrowsingData([this, alive](bool ok) {
+          if (alive.expired()) return;
+          clear_.set_sensitive(true);
+          if (ok) {
+            context_.ui_host().Info(ParentWindow(), "浏览数据已清除。");
+          } else {
+            context_.ui_host().Error(ParentWindow(), "部分浏览数据未能清除。");
+          }
+        });
+      });
+}
+
+}  // namespace nuve::ui
