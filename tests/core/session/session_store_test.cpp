@@ -50,7 +50,7 @@ TEST(SessionStore, TruncatedOrGarbageFilesGiveWhatCanBeReadAndNoCrash) {
   ASSERT_EQ(cut.tabs.size(), 2u);
   EXPECT_EQ(cut.tabs[1].uri, "https://b.test/x?y=1&z=[2]");
   EXPECT_EQ(cut.current, 1);
-  for (const std::string garbage : {std::string("\x01\x02\xff\xfe garbage"), std::string("[session]\ncount=abc\n"),
+  for (const std::string& garbage : {std::string("\x01\x02\xff\xfe garbage"), std::string("[session]\ncount=abc\n"),
                                     std::string("[session]\ncount=5\ncurrent=-7\n"), std::string()}) {
     test::WriteFileBytes(file, garbage);
     const SessionList list = store.Load();
