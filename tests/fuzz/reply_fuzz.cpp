@@ -25,6 +25,7 @@
 #include "core/account/friend_record.h"
 #include "core/account/uploaded_image.h"
 #include "core/account/user_info.h"
+#include "core/account/record_reader.h"
 #include "core/util/codec_util.h"
 #include "core/util/shared_json.h"
 
@@ -59,11 +60,11 @@ void ReadReply(const std::string& text, const std::string& path) {
   const UserInfo info = reply.ToUserInfo();
   if (info.ProfileText() != reply.ResponseBody() || !info.Text().empty()) std::abort();
   ReadProfile(info);
-  ReadProfile(CodecUtil().MakeUserInfo(text));
+  ReadProfile(RecordReader().MakeUserInfo(text));
 }
 
 void ReadLists(const std::string& text) {
-  const CodecUtil codec;
+  const RecordReader codec;
   std::vector<std::string> elements;
   const std::size_t count = SharedJson().ListElements(text, true, elements);
 
@@ -84,7 +85,7 @@ void ReadLists(const std::string& text) {
 }
 
 void ReadRecords(const std::string& text) {
-  const CodecUtil codec;
+  const RecordReader codec;
   const UploadedImage image = codec.MakeUploadedImage(text);
   image.Hash();
   CheckDate(image.CreateTime());
@@ -92,7 +93,7 @@ void ReadRecords(const std::string& text) {
   image.Ossurl();
   image.ReferenceNum();
   codec.ParseUserContact(text);
-  if (codec.GetContent(text).find('\\') != std::string::npos) std::abort();
+  if (CodecUtil().GetContent(text).find('\\') != std::string::npos) std::abort();
   FriendRecord one;
   one.LoadFields(text);
   FriendGroupRecord group;

@@ -10,7 +10,7 @@
 #include "core/account/announcement.h"
 #include "core/account/uploaded_image.h"
 #include "core/account/user_info.h"
-#include "core/util/codec_util.h"
+#include "core/account/record_reader.h"
 #include "server_process.h"
 #include "service_harness.h"
 #include "test_postgres.h"
@@ -65,7 +65,7 @@ class EndToEnd : public testing::TestWithParam<Backend> {
   std::vector<std::string> storage_;
   std::unique_ptr<TestDatabase> database_;
   std::unique_ptr<ServerProcess> server_;
-  core::CodecUtil codec_;
+  core::RecordReader codec_;
 };
 
 TEST_P(EndToEnd, TheWholeAccountMenuWorks) {

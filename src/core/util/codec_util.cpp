@@ -6,11 +6,6 @@
 #include <charconv>
 #include <limits>
 
-#include "core/account/announcement.h"
-#include "core/account/friend_group_record.h"
-#include "core/account/friend_record.h"
-#include "core/account/uploaded_image.h"
-#include "core/account/user_info.h"
 #include "core/app/log.h"
 #include "core/util/json_doc.h"
 #include "core/util/read_url.h"
@@ -67,21 +62,6 @@ std::string PadLeft(std::string_view bits, std::size_t width) {
   return out;
 }
 
-std::vector<std::string> ListJsonElements(const std::string& json) {
-  std::vector<std::string> elements;
-  SharedJson().ListElements(json, true, elements);
-  return elements;
-}
-
-template <typename Record, typename LoadFn>
-int FillRecords(const std::string& json, std::vector<Record>& out, LoadFn load) {
-  const std::vector<std::string> elements = ListJsonElements(json);
-  out.clear();
-  out.resize(elements.size());
-  for (std::size_t i = 0; i < elements.size(); ++i) load(out[i], elements[i]);
-  return static_cast<int>(out.size());
-}
-
 }  // namespace
 
 std::string FormatDateTime(DateTime value) {
@@ -115,12 +95,6 @@ std::string FetchPicture(const std::string& url, const ReadUrlOptions& options) 
 
 std::string ReadJsonMember(const std::string& json, const std::string& path) {
   return SharedJson().GetValue(json, path);
-}
-
-UserInfo CodecUtil::MakeUserInfo(const std::string& json) const {
-  UserInfo info;
-  info.SetText(json);
-  return info;
 }
 
 std::string CodecUtil::BinaryToString(std::int32_t flags, std::string_view bytes) const {
@@ -200,10 +174,6 @@ std::string CodecUtil::CurrentTimestampMs() const {
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
 }
 
-int CodecUtil::ParseAnnouncements(const std::string& json, std::vector<Announcement>& out) const {
-  return FillRecords(json, out, [](Announcement& a, const std::string& t) { a.SetText(t); });
-}
-
 DateTime CodecUtil::TimestampToDateTime(std::int64_t timestamp, bool in_seconds,
                                         bool utc8) const {
   // Seconds are the service's usual unit; a value too large for a date in
@@ -232,42 +202,6 @@ std::string CodecUtil::BetweenMarkers(std::string_view text, std::string_view le
 
 std::string CodecUtil::GetJsonValue(const std::string& json, const std::string& path) const {
   return ReadJsonMember(json, path);
-}
-
-int CodecUtil::ParseFriendGroups(const std::string& json,
-                                 std::vector<FriendGroupRecord>& out) const {
-  return FillRecords(json, out,
-                     [](FriendGroupRecord& r, const std::string& t) { r.LoadFields(t); });
-}
-
-int CodecUtil::ParseFriends(const std::string& json, std::vector<FriendRecord>& out) const {
-  return FillRecords(json, out, [](FriendRecord& r, const std::string& t) { r.LoadFields(t); });
-}
-
-int CodecUtil::ParseUserBriefs(const std::string& json, std::vector<UserBrief>& out) const {
-  return FillRecords(json, out, [](UserBrief& b, const std::string& t) {
-    b.account = ReadJsonMember(t, "account");
-    b.name = ReadJsonMember(t, "name");
-    b.id = TextToInt32(ReadJsonMember(t, "id"));
-    b.headUrl = ReadJsonMember(t, "headUrl");
-  });
-}
-
-UserContact CodecUtil::ParseUserContact(const std::string& json) const {
-  UserContact contact;
-  contact.id = TextToInt32(ReadJsonMember(json, "id"));
-  contact.loginAddress = ReadJsonMember(json, "loginAddress");
-  contact.account = ReadJsonMember(json, "account");
-  contact.name = ReadJsonMember(json, "name");
-  contact.email = ReadJsonMember(json, "email");
-  contact.phone = ReadJsonMember(json, "phone");
-  return contact;
-}
-
-UploadedImage CodecUtil::MakeUploadedImage(const std::string& json) const {
-  UploadedImage image;
-  image.SetText(json);
-  return image;
 }
 
 }  // namespace nuve::core

@@ -1,7 +1,7 @@
 #pragma once
 // Conversions used around the account service: Base64 both ways, binary-digit
-// helpers, timestamps and date-times, and readers that turn the service's JSON
-// into records. The class keeps no state; its objects are interchangeable.
+// helpers, timestamps and date-times. The readers that turn the service's JSON
+// into records live beside the records (core/account/record_reader.h). The class keeps no state; its objects are interchangeable.
 //
 // Beside it live the member conversions the reply and record classes share
 // (text, integer, flag, date-time and picture), so that every class reads a
@@ -11,17 +11,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/util/read_url.h"
 
 namespace nuve::core {
-
-class Announcement;
-class FriendGroupRecord;
-class FriendRecord;
-class UploadedImage;
-class UserInfo;
 
 // A wall-clock date-time with no time zone attached, to whole seconds. The
 // service's timestamps are shown as UTC+8 wall-clock times.
@@ -47,30 +40,12 @@ std::string FetchPicture(const std::string& url, const ReadUrlOptions& options =
 // Member `path` of `json` read through the shared JSON document; "" when absent.
 std::string ReadJsonMember(const std::string& json, const std::string& path);
 
-struct UserBrief {
-  std::int32_t id = 0;
-  std::string headUrl;
-  std::string account;
-  std::string name;
-};
-
-struct UserContact {
-  std::int32_t id = 0;
-  std::string account;
-  std::string name;
-  std::string email;
-  std::string phone;
-  std::string loginAddress;
-};
-
 class CodecUtil {
  public:
   // Flags value of BinaryToString for standard Base64 in lines of 64
   // characters, each line (the last one too) ended by CR LF.
   static constexpr std::int32_t kBase64Lines = 1;
 
-  // A profile object that has read `json` (a profile object text).
-  UserInfo MakeUserInfo(const std::string& json) const;
   // Binary-to-text encoding. Only kBase64Lines is known; any other flags give
   // "" (logged). No bytes give "".
   std::string BinaryToString(std::int32_t flags, std::string_view bytes) const;
@@ -89,8 +64,6 @@ class CodecUtil {
   // Milliseconds since 1970-01-01 00:00:00 UTC, in decimal, from one reading
   // of the system clock.
   std::string CurrentTimestampMs() const;
-  // One Announcement per element of the JSON array `json`; returns the count.
-  int ParseAnnouncements(const std::string& json, std::vector<Announcement>& out) const;
   // A timestamp as a UTC+8 (or, with utc8 false, UTC) wall-clock date-time.
   // In seconds a value above 9999999999 is taken as milliseconds. With
   // in_seconds false the value counts milliseconds.
@@ -104,11 +77,6 @@ class CodecUtil {
                              std::string_view right) const;
   // The value at `path` of `json` through the shared JSON document.
   std::string GetJsonValue(const std::string& json, const std::string& path) const;
-  int ParseFriendGroups(const std::string& json, std::vector<FriendGroupRecord>& out) const;
-  int ParseFriends(const std::string& json, std::vector<FriendRecord>& out) const;
-  int ParseUserBriefs(const std::string& json, std::vector<UserBrief>& out) const;
-  UserContact ParseUserContact(const std::string& json) const;
-  UploadedImage MakeUploadedImage(const std::string& json) const;
 };
 
 }  // namespace nuve::core

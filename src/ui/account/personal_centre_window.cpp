@@ -1,7 +1,7 @@
 #include "ui/account/personal_centre_window.h"
 
 #include "core/account/account_texts.h"
-#include "core/util/codec_util.h"
+#include "core/account/record_reader.h"
 #include "ui/app/ui_host.h"
 
 namespace nuve::ui {
@@ -72,7 +72,7 @@ void PersonalCentreWindow::OnInfoReply(const core::ApiResponse& reply) {
   }
   // The reply's success is not examined: a failed reply gives an empty
   // profile, shown as empty texts and zeros with the default picture.
-  current_user_ = core::CodecUtil().MakeUserInfo(reply.ResponseBody());
+  current_user_ = core::RecordReader().MakeUserInfo(reply.ResponseBody());
   const core::ProfileTexts texts = core::MakeProfileTexts(current_user_);
   id_.set_text(texts.id);
   account_.set_text(texts.account);

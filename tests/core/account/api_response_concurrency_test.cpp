@@ -7,7 +7,7 @@
 #include "core/account/api_response.h"
 #include "core/account/friend_group_record.h"
 #include "core/account/user_info.h"
-#include "core/util/codec_util.h"
+#include "core/account/record_reader.h"
 
 namespace nuve::core {
 namespace {
@@ -26,7 +26,7 @@ TEST(ApiResponseConcurrency, RepliesReadOnTwoThreadsKeepTheirOwnAnswers) {
       if (!keep_alive.IsSuccess() || keep_alive.Message() != "alive") ++wrong;
     }
   });
-  const CodecUtil codec;
+  const RecordReader codec;
   for (int i = 0; i < 2000; ++i) {
     if (failed.IsSuccess() || failed.Code() != 3 || failed.Message() != "过期") ++wrong;
     if (failed.ToUserInfo().Account() != "u") ++wrong;

@@ -1,0 +1,23 @@
+# Run with cmake -P: -DFOLDER=<folder to read> [-DSTAMP=<file to touch on success>].
+# Fails, naming the file and quoting the line, when a file under FOLDER includes GTK, GDK,
+# gtkmm, WebKit (or JavaScriptCore) or a header of src/ui.
+if(NOT IS_DIRECTORY "${FOLDER}")
+  message(FATAL_ERROR "layering check: no folder '${FOLDER}'")
+endif()
+file(GLOB_RECURSE files "${FOLDER}/*.h" "${FOLDER}/*.cpp" "${FOLDER}/*.in")
+set(forbidden "^[ \t]*#[ \t]*include[ \t]*[<\"](gtk/|gtk\\.h|gdk/|gtkmm|gdkmm|webkit|jsc/|ui/)")
+set(faults "")
+foreach(file IN LISTS files)
+  file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "${forbidden}")
+      string(APPEND faults "\n  ${file}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(faults)
+  message(FATAL_ERROR "These files of ${FOLDER} include what their layer must not see:${faults}")
+endif()
+if(STAMP)
+  file(TOUCH "${STAMP}")
+endif()
