@@ -7,7 +7,22 @@ namespace nuve::core {
 LoginSession::LoginSession(std::chrono::milliseconds keepalive_interval, ExpiredCallback on_expired)
     : interval_(keepalive_interval), on_expired_(std::move(on_expired)) {}
 
-LoginSession::~LoginSession() { StopKeepAlive(); }
+LoginSession::~LoginSession() {
+  StopKeepAlive();
+  std::jthread retired;
+  {
+    std::lock_guard lock(thread_mutex_);
+    retired = std::move(retired_);
+  }
+  if (retired.joinable() && retired.get_id() == std::this_thread::get_id()) {
+    // The expired callback destroyed the session on the keep-alive thread
+    // itself, which nothing can join; the program hands that callback to its
+    // UI thread, so this is a mistake, told loudly.
+    LogError("login-session", "the session was destroyed by its own keep-alive thread");
+    retired.detach();
+  }
+  // Otherwise `retired` joins here.
+}
 
 std::string LoginSession::Token() const {
   std::lock_guard lock(token_mutex_);
@@ -40,11 +55,24 @@ void LoginSession::StopKeepAlive() {
   thread.request_stop();  // wakes the sleep and cancels a renewal in progress
   if (thread.get_id() == std::this_thread::get_id()) {
     // Called from the keep-alive thread itself (from the expired callback):
-    // it cannot join itself; it leaves its loop as soon as this returns.
-    thread.detach();
+    // it cannot join itself. It leaves its loop as soon as this returns and
+    // is joined by the next start or stop, or by the destructor.
+    std::lock_guard lock(thread_mutex_);
+    retired_ = std::move(thread);
     return;
   }
   thread.join();
+  JoinRetired();
+}
+
+void LoginSession::JoinRetired() {
+  std::jthread retired;
+  {
+    std::lock_guard lock(thread_mutex_);
+    if (retired_.get_id() == std::this_thread::get_id()) return;  // still inside it
+    retired = std::move(retired_);
+  }
+  // `retired`, a keep-alive thread that stopped itself, joins here.
 }
 
 bool LoginSession::KeepAliveRunning() const { return running_; }

@@ -47,6 +47,8 @@ class LoginSession {
   std::chrono::milliseconds KeepAliveInterval() const { return interval_; }
 
  private:
+  // Joins a keep-alive thread that stopped itself, unless that is the caller.
+  void JoinRetired();
   void KeepAliveLoop(std::stop_token stop, const Renewal& renew, const ExpiredCallback& on_expired);
 
   const std::chrono::milliseconds interval_;
@@ -59,6 +61,8 @@ class LoginSession {
   // keep-alive thread itself, so joining under it cannot deadlock.
   mutable std::mutex thread_mutex_;
   std::jthread thread_;
+  // A keep-alive thread that stopped itself and still waits to be joined.
+  std::jthread retired_;
   std::atomic<bool> running_{false};
 
   std::mutex sleep_mutex_;

@@ -127,6 +127,8 @@ void HistoryStore::Run() {
       task();
     } catch (const std::exception& e) {
       LogError(kWhere, e.what());
+    } catch (...) {
+      LogError(kWhere, "unknown exception");
     }
   }
   Close();

@@ -3,6 +3,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
+#include <exception>
 #include <system_error>
 
 #include "core/app/log.h"
@@ -79,11 +80,16 @@ void SessionStore::Run() {
     remove_ = false;
     busy_ = true;
     lock.unlock();
-    if (list) {
-      Write(*list);
-    } else if (remove) {
-      std::error_code ec;
-      std::filesystem::remove(file_, ec);
+    try {
+      if (list) {
+        Write(*list);
+      } else if (remove) {
+        std::error_code ec;
+        std::filesystem::remove(file_, ec);
+      }
+    } catch (const std::exception& e) {
+      // A write that fails this way is lost; the worker goes on.
+      LogError(kWhere, e.what());
     }
     lock.lock();
     busy_ = false;

@@ -38,6 +38,13 @@ std::size_t TaskRunner::ThreadCount() const {
   return workers_.size();
 }
 
+std::size_t TaskRunner::BusyCount() const {
+  std::lock_guard lock(mutex_);
+  std::size_t busy = 0;
+  for (const Worker& w : workers_) busy += w.finished->load() ? 0 : 1;
+  return busy;
+}
+
 void TaskRunner::GuardedCall(const std::function<void()>& call) {
   try {
     call();

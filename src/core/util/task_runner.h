@@ -44,6 +44,9 @@ class TaskRunner {
   // Threads started and not yet joined (finished ones are joined when the
   // next task starts).
   std::size_t ThreadCount() const;
+  // Tasks whose work has not finished yet (their results may still be on
+  // their way to the user-interface thread).
+  std::size_t BusyCount() const;
 
  private:
   using Delivery = std::function<void()>;

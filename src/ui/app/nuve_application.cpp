@@ -1,6 +1,7 @@
 #include "ui/app/nuve_application.h"
 
 #include "core/app/log.h"
+#include "core/app/startup_trace.h"
 #include "ui/app/app_context.h"
 #include "ui/app/gtk_ui_host.h"
 #include "ui/main/main_window.h"
@@ -13,11 +14,21 @@ NuveApplication::NuveApplication(core::Config config, core::StartRequest start)
       config_(std::move(config)),
       start_(std::move(start)) {}
 
-NuveApplication::~NuveApplication() {
-  // Windows first, then the context they use, then the host.
+NuveApplication::~NuveApplication() { TearDown(); }
+
+void NuveApplication::TearDown() {
+  // Windows first, then the context they use (which stops and joins every
+  // worker thread), then the host.
   main_window_.reset();
   if (ui_host_) ui_host_->ReleaseAll();
   context_.reset();
+}
+
+void NuveApplication::on_shutdown() {
+  // Before run() returns, not whenever the last reference to the
+  // application goes: no worker of NUVE may outlive main().
+  TearDown();
+  Gtk::Application::on_shutdown();
 }
 
 Glib::RefPtr<NuveApplication> NuveApplication::Create(core::Config config, core::StartRequest start) {
@@ -26,10 +37,12 @@ Glib::RefPtr<NuveApplication> NuveApplication::Create(core::Config config, core:
 
 void NuveApplication::on_startup() {
   Gtk::Application::on_startup();
+  core::StartupMark("gtk started");
   // The installed icon (org.nuve.Browser.svg) names every window of NUVE.
   Gtk::Window::set_default_icon_name("org.nuve.Browser");
   ui_host_ = std::make_unique<GtkUiHost>();
   context_ = std::make_unique<AppContext>(config_, *ui_host_);
+  core::StartupMark("context built");
   MainWindow::InstallAccelerators(*this);
 }
 
@@ -56,6 +69,7 @@ void NuveApplication::on_activate() {
     });
   });
   main_window_->present();
+  core::StartupMark("main window presented");
 }
 
 }  // namespace nuve::ui

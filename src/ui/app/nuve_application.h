@@ -24,8 +24,10 @@ class NuveApplication : public Gtk::Application {
   NuveApplication(core::Config config, core::StartRequest start);
   void on_startup() override;
   void on_activate() override;
+  void on_shutdown() override;
 
  private:
+  void TearDown();
   core::Config config_;
   core::StartRequest start_;
   std::unique_ptr<GtkUiHost> ui_host_;

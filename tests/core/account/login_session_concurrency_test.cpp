@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -57,6 +58,29 @@ TEST(LoginSessionConcurrencyTest, StopFromTwoThreadsWhileTheRenewalFails) {
     other.join();
     EXPECT_FALSE(session.KeepAliveRunning());
     EXPECT_LE(expired, 1);
+  }
+}
+
+// The expired callback may stop (and restart) the keep-alive from the
+// keep-alive thread itself; that thread is still joined, never left running
+// past the session.
+TEST(LoginSessionConcurrencyTest, AThreadThatStopsItselfIsJoinedByTheSession) {
+  for (int round = 0; round < 20; ++round) {
+    std::atomic<bool> callback_done{false};
+    std::atomic<int> expired{0};
+    {
+      std::unique_ptr<LoginSession> session;
+      session = std::make_unique<LoginSession>(milliseconds(1), [&] {
+        session->StopKeepAlive();
+        if (++expired == 1 && round % 2 == 1) session->StartKeepAlive([](std::stop_token) { return false; });
+        std::this_thread::sleep_for(milliseconds(20));
+        callback_done = true;
+      });
+      session->StartKeepAlive([](std::stop_token) { return false; });
+      while (expired == 0) std::this_thread::sleep_for(milliseconds(1));
+      if (round % 3 == 0) session->StopKeepAlive();
+    }
+    EXPECT_TRUE(callback_done) << "round " << round;
   }
 }
 
