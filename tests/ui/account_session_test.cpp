@@ -57,7 +57,7 @@ TEST_F(AccountSessionTest, StartUpSetsTheAppKeyAndLogoutStopsTheKeepAlive) {
   EXPECT_FALSE(context_->login_session().KeepAliveRunning());
   EXPECT_EQ(LoginIni().Read("登录配置", "登录态"), "0");
   service_->ClearRequests();
-  RunFor(600);
+  ASSERT_TRUE(WaitForQuiet());
   EXPECT_TRUE(service_->RequestsTo("/api/comm/keep.e").empty());
   EXPECT_TRUE(ui_host_.messages.empty());
 }

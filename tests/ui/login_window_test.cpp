@@ -87,7 +87,7 @@ TEST_F(LoginWindowTest, AFailedLoginShowsTheServiceMessageAndStillRemembersTheTy
   SetIni("登录帐密", "密码", "");
   Press(Get<Gtk::Button>(login, "按钮1"));
   ASSERT_TRUE(WaitForMessages(2));
-  RunFor(200);
+  ASSERT_TRUE(WaitForQuiet());
   EXPECT_EQ(Ini("登录帐密", "密码"), "");
 }
 
@@ -126,7 +126,7 @@ TEST_F(LoginWindowTest, TabbingThroughTheBoxesWritesTheirKeysAndErasesThePasswor
   auto& account = Get<Gtk::Entry>(login, "编辑框1");
   ASSERT_TRUE(RunUntil([&] { return Get<Gtk::Entry>(login, "编辑框2").get_text() == "kept until tabbed past"; }));
   remember.grab_focus();
-  RunFor(50);
+  ASSERT_TRUE(RunUntil([&] { return remember.has_focus(); }));
   EXPECT_EQ(Ini("登录记忆", "密码记忆"), "1");
   account.grab_focus();
   EXPECT_TRUE(RunUntil([&] { return Ini("登录帐密", "密码") == ""; }));
@@ -134,12 +134,10 @@ TEST_F(LoginWindowTest, TabbingThroughTheBoxesWritesTheirKeysAndErasesThePasswor
 
   remember.set_active(false);
   automatic.grab_focus();
-  RunFor(50);
-  EXPECT_EQ(Ini("登录记忆", "自动记忆"), "1");
+  EXPECT_TRUE(RunUntil([&] { return Ini("登录记忆", "自动记忆") == "1"; }));
   EXPECT_TRUE(remember.get_active()) << "automatic login ticks the remember box";
   account.grab_focus();
-  RunFor(50);
-  EXPECT_EQ(Ini("登录记忆", "自动记忆"), "0");
+  EXPECT_TRUE(RunUntil([&] { return Ini("登录记忆", "自动记忆") == "0"; }));
   EXPECT_TRUE(service_->RequestsTo("/api/login.e").empty());
 }
 
@@ -152,7 +150,9 @@ TEST_F(LoginWindowTest, AWindowClosedWhileItsLoginWaitsGetsNoReply) {
   Press(Get<Gtk::Button>(login, "按钮1"));
   ASSERT_TRUE(service_->WaitForRequests("/api/login.e", 1, std::chrono::seconds(5)));
   ui_host_.modals.clear();  // the user closed it
-  RunFor(1200);
+  // The reply arrives and its task ends; nothing is delivered.
+  ASSERT_TRUE(service_->WaitForRequests("/api/login.e", 1, std::chrono::seconds(5)));
+  ASSERT_TRUE(WaitForQuiet());
   EXPECT_TRUE(ui_host_.messages.empty());
   EXPECT_EQ(Ini("登录配置", "登录态"), "<none>");
 }

@@ -75,13 +75,9 @@ TEST_F(PasswordAndFeedbackTest, AShowPasswordButtonRevealsThePasswordOnlyWhileHe
   auto& old_password = Get<Gtk::Entry>(window, "修改密码旧密码");
   auto& new_password = Get<Gtk::Entry>(window, "修改密码新密码");
   old_password.set_text("secret");
-  ASSERT_TRUE(RunUntil([&] { return window.get_width() > 0 && Get<Gtk::Button>(window, "图形按钮1").get_width() > 0; }));
-  RunFor(300);
-  int x = 0;
-  int y = 0;
-  ASSERT_TRUE(ScreenCentre(Get<Gtk::Button>(window, "图形按钮1"), x, y));
+  ASSERT_TRUE(WaitUntilShown(Get<Gtk::Button>(window, "图形按钮1")));
   EXPECT_FALSE(old_password.get_visibility());
-  ASSERT_TRUE(XDoTool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1"));
+  ASSERT_TRUE(PointerAtCentre(Get<Gtk::Button>(window, "图形按钮1"), "mousedown 1"));
   EXPECT_TRUE(RunUntil([&] { return old_password.get_visibility(); }, 3000)) << "held: readable";
   EXPECT_FALSE(new_password.get_visibility()) << "only its own box";
   ASSERT_TRUE(XDoTool("mouseup 1"));

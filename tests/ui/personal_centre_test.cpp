@@ -91,7 +91,7 @@ TEST_F(PersonalCentreTest, AFailedReplyOrAPictureThatIsNoneLeavesEmptyFieldsAndT
   ASSERT_TRUE(WaitForInfo(2));
   EXPECT_EQ(Text(centre, "用户帐号"), "用户账号：12345678");
   ASSERT_TRUE(RunUntil([&] { return pages_->Hits("/title/not-a-picture") == 1; }));
-  RunFor(300);
+  ASSERT_TRUE(WaitForQuiet()) << "the fetched bytes have reached the window";
   EXPECT_EQ(Get<Gtk::Image>(centre, "图片框1").get_storage_type(), Gtk::Image::Type::ICON_NAME);
 }
 

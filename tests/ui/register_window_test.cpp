@@ -53,10 +53,16 @@ TEST_F(RegisterWindowTest, TheCodeButtonCountsDownWhateverTheReplyAndStopsWithTh
   service_->SetMode("/api/sendRegCodeByEmail.e", ReplyMode::kSlow);
   service_->SetSlowDelay(std::chrono::milliseconds(200));
   window.SetCountdownInterval(std::chrono::milliseconds(50));
+  const std::size_t shown = captions.size();
   Press(code);
-  RunFor(120);
+  ASSERT_TRUE(RunUntil([&] { return captions.size() > shown + 1; }, 3000)) << "the countdown runs";
+  ASSERT_TRUE(service_->WaitForRequests("/api/sendRegCodeByEmail.e", 2, std::chrono::seconds(5)));
   ui_host_.modals.pop_back();
-  RunFor(300);
+  ASSERT_TRUE(WaitForQuiet());
+  // Three countdown steps later the closed window's timer would have fired.
+  bool later = false;
+  Glib::signal_timeout().connect_once([&] { later = true; }, 150);
+  ASSERT_TRUE(RunUntil([&] { return later; }, 3000));
   EXPECT_EQ(ui_host_.messages.size(), 2u);
 }
 

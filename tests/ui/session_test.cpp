@@ -14,7 +14,7 @@ class SessionTest : public MainWindowTest {
   ui::MainWindow& Restart(const core::StartRequest& start = {}) {
     window_.reset();
     context_.reset();
-    RunFor(200);
+    RunPending();
     return Open(start);
   }
 };
@@ -46,7 +46,9 @@ TEST_F(SessionTest, RestoreReopensThreeTabsInOrderWithTheirBackAndForwardLists) 
   EXPECT_EQ(pages_->Hits("/title/Three"), 2) << "each page loads once per run";
 
   // An address on the command line opens that page only.
-  ui::MainWindow& third = Restart(core::StartRequest{.address = pages_->Url("/title/Five")});
+  core::StartRequest with_address;
+  with_address.address = pages_->Url("/title/Five");
+  ui::MainWindow& third = Restart(with_address);
   ASSERT_TRUE(WaitForTitle("Five - NUVE浏览器M1"));
   EXPECT_EQ(third.tab_strip().BrowsingTabCount(), 1);
 }
@@ -58,8 +60,7 @@ TEST_F(SessionTest, BrowsingSettingsSaveTheRestoreOptionAndClearEverything) {
   EXPECT_FALSE(section.restore_check().get_active());
   section.restore_check().set_active(true);
   EXPECT_TRUE(context_->settings().RestoreLastSession());
-  RunFor(500);
-  ASSERT_TRUE(std::filesystem::exists(home_->path() / "session.ini"));
+  ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(home_->path() / "session.ini"); }));
 
   g_signal_emit_by_name(section.clear_button().gobj(), "clicked");
   ASSERT_FALSE(ui_host_.messages.empty());

@@ -70,10 +70,10 @@ TEST_F(SettingsWindowTest, SaveStoresTheBoxAlsoWhenEmptyAndSaysNothing) {
   // An empty home page: closing the window leaves the tab alone, and the home
   // button goes to portal A.
   CloseModal();
-  RunFor(300);
-  EXPECT_EQ(window.tab_strip().CurrentTab().Title(), "One");
   window.navigation_bar().signal_home().emit();
   EXPECT_TRUE(WaitForTabTitle(window.tab_strip().CurrentTab(), "portal"));
+  EXPECT_EQ(pages_->Hits("/title/portal"), 1) << "closing went nowhere, the home button once";
+  EXPECT_EQ(pages_->Hits("/title/One"), 1);
 
   // A file that cannot be written is reported.
   std::filesystem::remove(SetSave());
@@ -94,8 +94,9 @@ TEST_F(SettingsWindowTest, SettingsNavigatesTheCurrentTabAfterClosingAndAboutDoe
   ui::SettingsWindow& settings = OpenSettings("win.settings");
   Named<Gtk::Entry>(settings, "编辑框1").set_text(Page("Home"));
   Click(Named<Gtk::Button>(settings, "按钮7"));
-  RunFor(300);
-  EXPECT_EQ(second.Title(), "Two") << "nothing happens before the window closes";
+  ASSERT_EQ(context_->settings().HomePage(), Page("Home")) << "saved";
+  EXPECT_FALSE(second.IsLoading()) << "nothing happens before the window closes";
+  EXPECT_EQ(second.Title(), "Two");
   CloseModal();
   ASSERT_TRUE(WaitForTabTitle(second, "Home"));
   EXPECT_EQ(strip.FirstTab().Title(), "One");
@@ -114,7 +115,9 @@ TEST_F(SettingsWindowTest, SettingsNavigatesTheCurrentTabAfterClosingAndAboutDoe
   second.Load(pages_->Url("/title/Three"));
   ASSERT_TRUE(WaitForTabTitle(second, "Three"));
   CloseModal();
-  RunFor(300);
+  // A page loaded after closing proves the close has been handled.
+  ui::BrowserTab& third = strip.OpenTab(pages_->Url("/title/Four"));
+  ASSERT_TRUE(WaitForTabTitle(third, "Four"));
   EXPECT_EQ(second.Title(), "Three");
   EXPECT_EQ(pages_->Hits("/title/Home"), 2);
 }

@@ -4,6 +4,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "account_window_test.h"
@@ -57,8 +58,27 @@ TEST_F(UpdateWindowsTest, TheSameLabelAtStartUpOpensNothing) {
   Publish("beta M1.3.00");
   OpenMain();
   ASSERT_TRUE(RunUntil([&] { return source_->hits() == 1; }));
-  RunFor(300);
+  ASSERT_TRUE(WaitForQuiet()) << "the reply has been read";
   EXPECT_TRUE(ui_host_.modals.empty());
+}
+
+// The start-up check, like the favourites list, waits until the first page
+// shows: a slow first page is not kept waiting behind them.
+TEST_F(UpdateWindowsTest, TheStartUpCheckWaitsUntilTheFirstPageShows) {
+  Publish("beta M1.3.00");
+  pages_->set_slow_ms(1500);
+  ui::MainWindow& main = Open(pages_->Url("/slow"));
+  ASSERT_TRUE(RunUntil([&] { return main.tab_strip().FirstTab().IsLoading(); }));
+  bool half_way = false;
+  Glib::signal_timeout().connect_once([&] { half_way = true; }, 700);
+  ASSERT_TRUE(RunUntil([&] { return half_way; }));
+  ASSERT_TRUE(main.tab_strip().FirstTab().IsLoading()) << "the page is still on its way";
+  EXPECT_EQ(source_->hits(), 0);
+  EXPECT_FALSE(std::filesystem::exists(home_->path() / "Collection.ini"));
+
+  ASSERT_TRUE(WaitForTitle("slow - NUVE浏览器M1"));
+  EXPECT_TRUE(RunUntil([&] { return source_->hits() == 1; }));
+  EXPECT_EQ(core::IniFile(home_->path() / "Collection.ini").Read("收藏夹配置", "收藏确认"), pages_->Url("/slow"));
 }
 
 TEST_F(UpdateWindowsTest, AnotherLabelOffersTheNewVersionWhoseButtonsEndTheProgram) {
@@ -82,14 +102,16 @@ TEST_F(UpdateWindowsTest, AnotherLabelOffersTheNewVersionWhoseButtonsEndTheProgr
   ASSERT_TRUE(RunUntil([&] { return !ui_host_.modals.empty(); }));
   LastModal().present();
   LastModal().close();
-  RunFor(100);
+  ASSERT_TRUE(RunUntil([&] { return !LastModal().get_visible(); }, 3000));
+  RunPending();
   EXPECT_TRUE(main.get_visible());
 }
 
 TEST_F(UpdateWindowsTest, AnUnreachableSourceIsAFailureNeverANewVersion) {
   // The fixture's version source is a closed port.
   OpenMain();
-  RunFor(500);
+  ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
+  ASSERT_TRUE(WaitForQuiet()) << "the start-up lookup has failed";
   EXPECT_TRUE(ui_host_.modals.empty()) << "nothing opens at start-up";
   window_->activate_action("win.check-update");
   Gtk::Window& check = LastModal();

@@ -19,8 +19,35 @@ bool RunUntil(const std::function<bool()>& done, int ms) {
   return ok;
 }
 
-void RunFor(int ms) {
-  RunUntil([] { return false; }, ms);
+void RunPending() {
+  auto context = Glib::MainContext::get_default();
+  // Bounded: a source that keeps itself ready must not hold the test.
+  for (int i = 0; i < 1000 && context->pending(); ++i) context->iteration(false);
+}
+
+bool WaitUntilShown(Gtk::Widget& widget, int ms) {
+  auto shown = [&] {
+    auto* native = widget.get_native();
+    return widget.get_mapped() && widget.get_width() > 0 && widget.get_height() > 0 && native != nullptr &&
+           native->get_surface() && native->get_surface()->get_mapped();
+  };
+  if (!RunUntil(shown, ms)) return false;
+  // Two frames after mapping: the first may be drawn before the X server has
+  // placed the window.
+  int frames = 0;
+  const guint id = widget.add_tick_callback([&frames](const Glib::RefPtr<Gdk::FrameClock>&) {
+    ++frames;
+    return frames < 2;
+  });
+  const bool painted = RunUntil([&] { return frames >= 2; }, ms);
+  if (!painted) widget.remove_tick_callback(id);
+  return painted;
+}
+
+void LetDoubleClickTimePass() {
+  const int double_click_ms = Gtk::Settings::get_default()->property_gtk_double_click_time().get_value();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(double_click_ms + 100);
+  RunUntil([&] { return std::chrono::steady_clock::now() >= end; }, double_click_ms + 200);
 }
 
 void RunScript(WebKitWebView* view, const std::string& script) {
@@ -49,7 +76,7 @@ void MainWindowTest::TearDown() {
   // Modal windows go before the context they use.
   ui_host_.modals.clear();
   context_.reset();
-  RunFor(50);
+  RunPending();
   for (const auto& name : set_env_) unsetenv(name.c_str());
   pages_.reset();
   home_.reset();
@@ -75,6 +102,12 @@ ui::MainWindow& MainWindowTest::Open(const std::string& address) {
   core::StartRequest start;
   start.address = address;
   return Open(start);
+}
+
+bool MainWindowTest::WaitForQuiet(int ms) {
+  const bool quiet = RunUntil([&] { return context_->tasks().BusyCount() == 0; }, ms);
+  RunPending();
+  return quiet;
 }
 
 bool MainWindowTest::WaitForTitle(const std::string& window_title, int ms) {
@@ -112,6 +145,17 @@ bool ScreenPoint(Gtk::Widget& widget, double dx, double dy, int& x, int& y) {
 
 bool XDoTool(const std::string& arguments) {
   return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool PointerAt(Gtk::Widget& widget, double dx, double dy, const std::string& action) {
+  int x = 0;
+  int y = 0;
+  if (!ScreenPoint(widget, dx, dy, x, y)) return false;
+  return XDoTool("mousemove " + std::to_string(x) + " " + std::to_string(y) + (action.empty() ? "" : " " + action));
+}
+
+bool PointerAtCentre(Gtk::Widget& widget, const std::string& action) {
+  return PointerAt(widget, widget.get_width() / 2.0, widget.get_height() / 2.0, action);
 }
 
 }  // namespace nuve::test

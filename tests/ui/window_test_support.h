@@ -48,8 +48,15 @@ class RecordingUiHost : public ui::UiHost {
 
 // Runs the default main context until `done` holds or `ms` pass.
 bool RunUntil(const std::function<bool()>& done, int ms = 15000);
-// Runs the main context for `ms` milliseconds.
-void RunFor(int ms);
+// Dispatches what the main context has ready (idle callbacks, queued
+// events) without waiting for anything new.
+void RunPending();
+// Waits until `widget` is on screen: mapped, laid out and painted at least
+// once, so that pointer events sent to its screen position reach it.
+bool WaitUntilShown(Gtk::Widget& widget, int ms = 15000);
+// Lets the desktop's double-click time pass, so that the next click counts
+// as a click of its own.
+void LetDoubleClickTimePass();
 // Runs a script in a tab's page and waits for it to finish.
 void RunScript(WebKitWebView* view, const std::string& script);
 
@@ -67,6 +74,10 @@ class MainWindowTest : public ::testing::Test {
   // login.ini of the temporary NUVE_HOME.
   core::IniFile LoginIni() const { return core::IniFile(home_->path() / "login.ini", true); }
 
+  // Waits until every task of the context has finished and what they
+  // handed back to the UI thread has run: after it, a reply that would
+  // change something has changed it.
+  bool WaitForQuiet(int ms = 15000);
   bool WaitForTitle(const std::string& window_title, int ms = 15000);
   bool WaitForTabTitle(ui::BrowserTab& tab, const std::string& title, int ms = 15000);
 
@@ -89,6 +100,11 @@ bool ScreenCentre(Gtk::Widget& widget, int& x, int& y);
 bool ScreenPoint(Gtk::Widget& widget, double dx, double dy, int& x, int& y);
 // Runs xdotool with `arguments`; false when it fails.
 bool XDoTool(const std::string& arguments);
+// Moves the pointer to the point (dx, dy) of `widget`, or its centre, and
+// then runs the xdotool `action` there ("click 1", "click 2", "mousedown 1",
+// "click --repeat 2 --delay 60 1"; "" only moves).
+bool PointerAt(Gtk::Widget& widget, double dx, double dy, const std::string& action);
+bool PointerAtCentre(Gtk::Widget& widget, const std::string& action);
 
 // Clicks a button at once (activate() only clicks after its press animation).
 void Click(Gtk::Button& button);
