@@ -6,10 +6,12 @@
 
 #include "core/app/command_line.h"
 #include "core/app/config.h"
+#include "core/app/startup_trace.h"
 #include "core/app/window_title.h"
 #include "ui/app/nuve_application.h"
 
 int main(int argc, char* argv[]) {
+  nuve::core::StartupMark("main");
   using nuve::core::StartRequest;
   std::vector<std::string> args(argv + 1, argv + argc);
   StartRequest start = nuve::core::ParseCommandLine(args);

@@ -3,6 +3,7 @@
 #include "core/account/account_client.h"
 #include "core/app/address.h"
 #include "core/app/log.h"
+#include "core/app/startup_trace.h"
 #include "core/app/version_lookup.h"
 #include "core/app/window_title.h"
 #include "ui/app/app_context.h"
@@ -14,6 +15,7 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
     : context_(context),
       tab_strip_(context),
       session_keeper_(tab_strip_, context.session()),
+      first_address_(StartFirstPage(start)),
       favourites_panel_(context.favourites(), context.ui_host()),
       account_windows_(context),
       update_windows_(context),
@@ -57,12 +59,24 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
     context_.ui_host().Error(this, "您的登陆会话已过期", [this] { close(); });
   });
 
-  RunStartupSequence(start);
+  RunStartupSequence();
 }
 
 MainWindow::~MainWindow() {
   // The list goes before the button that shows it.
   navigation_bar_.downloads_button().unset_popover();
+  deferred_on_title_.disconnect();
+  deferred_on_load_.disconnect();
+  deferred_timer_.disconnect();
+  // The strip outlives the rest of the window; nothing of it may reach the
+  // window's handlers any more.
+  tab_strip_.signal_current_changed().clear();
+  tab_strip_.signal_title_changed().clear();
+  tab_strip_.signal_uri_changed().clear();
+  tab_strip_.signal_load_state_changed().clear();
+  tab_strip_.signal_status_text().clear();
+  tab_strip_.signal_page_visited().clear();
+  tab_strip_.signal_page_titled().clear();
   // Closing the browser ends the login: the next start is logged out.
   context_.set_session_expired_handler({});
   login_state_changed_.Reset();
@@ -95,31 +109,41 @@ void MainWindow::BuildLayout() {
   set_child(layout_);
 }
 
-// The start-up sequence, in the order the browser has always run it. Every
-// step runs whatever the command line says; an address given there only
-// changes the first page.
-void MainWindow::RunStartupSequence(const core::StartRequest& start) {
-  // The command line: a proxy first, so that the first page already uses it.
+// The first page, before anything else of the window exists, so that the
+// web engine fetches and renders it while the window is built: the proxy
+// from the command line first, then the address given there; else the tabs
+// of the last run when the user asked for them; else the saved home page,
+// else portal A. Returns the address the address box is to show.
+std::string MainWindow::StartFirstPage(const core::StartRequest& start) {
   if (!start.proxy_host.empty()) context_.SetInternetProxy(start.proxy_host, start.proxy_port);
-
-  // The first page: the address given; else the tabs of the last run when
-  // the user asked for them; else the saved home page, else portal A.
   const bool restored = start.address.empty() && context_.settings().RestoreLastSession() &&
                         session_keeper_.Restore(context_.session().Load());
-  if (!restored) {
-    std::string first_page = start.address;
-    if (first_page.empty()) first_page = context_.settings().HomePage();
-    if (first_page.empty()) first_page = context_.config().portal_a;
-    LoadInCurrentTab(core::NormaliseAddress(first_page));
+  if (restored) return tab_strip_.CurrentTab().Uri();
+  std::string first_page = start.address;
+  if (first_page.empty()) first_page = context_.settings().HomePage();
+  if (first_page.empty()) first_page = context_.config().portal_a;
+  std::string address = core::NormaliseAddress(first_page);
+  if (!address.empty()) tab_strip_.CurrentTab().Load(address);
+  core::StartupMark("first load issued");
+  return address;
+}
+
+// The rest of the start-up sequence, once the window is built. Every step
+// runs whatever the command line says; an address given there only changed
+// the first page.
+void MainWindow::RunStartupSequence() {
+  // The window catches up with the first tab, whose page is already loading.
+  BrowserTab& first = tab_strip_.CurrentTab();
+  UpdateWindowTitle(first.Title());
+  OnCurrentLoadStateChanged(first);
+  navigation_bar_.SetAddress(first_address_);
+  if (core::IsSameAddress(first_address_, context_.config().portal_a)) {
+    navigation_bar_.FocusAddress();
+  } else {
+    first.FocusPage();
   }
 
   maximize();
-
-  // The favourites: the start-up marker in "Collection.ini", then the list.
-  if (const core::Status s = context_.settings().SetFavouritesCheck(navigation_bar_.Address()); !s.ok()) {
-    core::LogWarning("start-up", s.error().detail);
-  }
-  favourites_panel_.LoadFromStore();
 
   // The logout item is offered unless the stored state says logged out, and
   // follows every login and logout of the run.
@@ -128,6 +152,38 @@ void MainWindow::RunStartupSequence(const core::StartRequest& start) {
   login_state_changed_ = login_state.Subscribe([this] {
     logout_action_->set_enabled(context_.login_state().CanLogOut());
   });
+
+  // The favourites and the version check wait until the first page shows
+  // (its title, or the end of its load), and at most three seconds.
+  auto run_deferred = [this] {
+    RunDeferredStartup();
+    return false;
+  };
+  if (first_address_.empty()) {
+    deferred_timer_ = Glib::signal_idle().connect(run_deferred);  // no page to wait for
+    return;
+  }
+  auto when_shown = [this](BrowserTab& tab) {
+    if (!tab.Title().empty() || (!tab.IsLoading() && tab.LoadProgress() >= 1.0)) RunDeferredStartup();
+  };
+  deferred_on_title_ = tab_strip_.signal_title_changed().connect(when_shown);
+  deferred_on_load_ = tab_strip_.signal_load_state_changed().connect(when_shown);
+  deferred_timer_ = Glib::signal_timeout().connect(run_deferred, 3000);
+}
+
+void MainWindow::RunDeferredStartup() {
+  if (deferred_started_) return;
+  deferred_started_ = true;
+  core::StartupMark("first page shown");
+  deferred_on_title_.disconnect();
+  deferred_on_load_.disconnect();
+  deferred_timer_.disconnect();
+
+  // The favourites: the start-up marker in "Collection.ini", then the list.
+  if (const core::Status s = context_.settings().SetFavouritesCheck(first_address_); !s.ok()) {
+    core::LogWarning("start-up", s.error().detail);
+  }
+  favourites_panel_.LoadFromStore();
 
   StartVersionCheck();
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The program's main window: menu bar, navigation bar, tab strip with the
 // favourites panel over its left edge, and the status bar. Start reading at
-// the constructor, which builds the window and then runs the start-up
-// sequence; the menu and key commands are in main_window_commands.cpp.
+// the constructor: the first page starts loading before the rest of the
+// window is built, and what that page does not need (the favourites list,
+// the version check) waits until it shows. The menu and key commands are in
+// main_window_commands.cpp.
 
 #include <gtkmm.h>
 
@@ -71,7 +73,9 @@ class MainWindow : public Gtk::ApplicationWindow {
   void BuildLayout();
   void BuildMenu();
   void InstallActions();
-  void RunStartupSequence(const core::StartRequest& start);
+  std::string StartFirstPage(const core::StartRequest& start);
+  void RunStartupSequence();
+  void RunDeferredStartup();
   void StartVersionCheck();
   void UpdateWindowTitle(const std::string& page_title);
   void FocusAddressIfPortal();
@@ -88,13 +92,16 @@ class MainWindow : public Gtk::ApplicationWindow {
   void RefreshFavouriteLinks();
 
   AppContext& context_;
+  // Built first: the first page loads while everything below is built.
+  TabStrip tab_strip_;
+  // Goes before the strip does, saving the tabs as they were.
+  SessionKeeper session_keeper_;
+  // What the address box shows at start-up: the first page's address.
+  const std::string first_address_;
   Gtk::Box layout_{Gtk::Orientation::VERTICAL};
   NavigationBar navigation_bar_;
   Gtk::Separator separator_{Gtk::Orientation::HORIZONTAL};
   Gtk::Overlay browsing_area_;
-  TabStrip tab_strip_;
-  // Goes before the strip does, saving the tabs as they were.
-  SessionKeeper session_keeper_;
   FavouritesPanel favourites_panel_;
   Gtk::Label status_bar_;
   AccountWindows account_windows_;
@@ -107,6 +114,11 @@ class MainWindow : public Gtk::ApplicationWindow {
   Glib::RefPtr<Gio::SimpleAction> logout_action_;
   // The logout item follows the stored login state.
   core::LoginState::Subscription login_state_changed_;
+  // The start-up work that waits for the first page: what triggers it.
+  bool deferred_started_ = false;
+  sigc::connection deferred_on_title_;
+  sigc::connection deferred_on_load_;
+  sigc::connection deferred_timer_;
   // The version check's reply dies with the window.
   core::TaskScope tasks_;
   sigc::signal<void(const std::string&)> newer_version_;
