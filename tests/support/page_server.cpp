@@ -48,6 +48,7 @@ PageServer::PageServer() {
     res.set_content(std::string(reinterpret_cast<const char*>(kPng), sizeof(kPng)), "image/png");
   });
   server_.Get("/slow", [this, html](const httplib::Request&, httplib::Response& res) {
+    ++slow_arrivals_;
     std::this_thread::sleep_for(std::chrono::milliseconds(slow_ms_.load()));
     html(res, Page("slow"));
   });

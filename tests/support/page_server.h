@@ -41,7 +41,10 @@ class PageServer {
   int port() const { return port_; }
   // "http://127.0.0.1:<port>" + path.
   std::string Url(const std::string& path) const;
+  // Requests answered for `path`.
   int Hits(const std::string& path) const;
+  // Requests for /slow that have arrived, answered or not.
+  int SlowArrivals() const { return slow_arrivals_; }
   void set_slow_ms(int ms) { slow_ms_ = ms; }
 
  private:
@@ -49,6 +52,7 @@ class PageServer {
   std::thread thread_;
   int port_ = 0;
   std::atomic<int> slow_ms_{3000};
+  std::atomic<int> slow_arrivals_{0};
   mutable std::mutex mutex_;
   std::map<std::string, int> hits_;
 };

@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, NavigationButtonsActOnTheCurrentTab) {
   // Stop ends a slow load in the current tab.
   pages_->set_slow_ms(3000);
   second.Load(pages_->Url("/slow"));
-  ASSERT_TRUE(RunUntil([&] { return pages_->Hits("/slow") == 0 && webkit_web_view_is_loading(second.view()); }));
+  ASSERT_TRUE(RunUntil([&] { return pages_->SlowArrivals() == 1 && webkit_web_view_is_loading(second.view()); }));
   window.navigation_bar().signal_stop().emit();
   EXPECT_TRUE(RunUntil([&] { return !webkit_web_view_is_loading(second.view()); }, 2000));
 }
