@@ -138,7 +138,7 @@ std::string DeliveredText(const std::filesystem::path& maildir) {
 }
 
 TEST_F(Operations, CodesTravelThroughARealSmtpServer) {
-  const int smtp_port = FreePort();
+  const int smtp_port = FreeLoopbackPort();
   const auto maildir = data_ / "mail";
   ChildProcess smtp({"/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l", "127.0.0.1:" + std::to_string(smtp_port), "-c",
                      "aiosmtpd.handlers.Mailbox", maildir.string()});
@@ -159,7 +159,7 @@ TEST_F(Operations, CodesTravelThroughARealSmtpServer) {
 }
 
 TEST_F(Operations, AnSmtpServerThatIsDownCostsTheUserNoWaiting) {
-  ServerProcess server({"--data", data_.string(), "--smtp", "smtp://127.0.0.1:" + std::to_string(FreePort())});
+  ServerProcess server({"--data", data_.string(), "--smtp", "smtp://127.0.0.1:" + std::to_string(FreeLoopbackPort())});
   BrowserClient b(server.host());
   EXPECT_EQ(b.client.SendRegisterCodeMail("down@example.com").Message(), "邮件发送失败，请稍后再试");
   EXPECT_EQ(b.client.SendRegisterCodeMail("down@example.com").Message(), "邮件发送失败，请稍后再试")

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/free_port.h"
+
 namespace nuve::test {
 
 class ServerProcess {
@@ -51,8 +53,6 @@ class ChildProcess {
   pid_t pid_ = -1;
 };
 
-// A TCP port on 127.0.0.1 that nothing listens on at the moment.
-int FreePort();
 // Whether something accepts connections on 127.0.0.1:port.
 bool Listening(int port);
 

@@ -1,30 +1,14 @@
 // Everyday browsing against pages on 127.0.0.1: error pages, certificates,
 // search, history and the address box's completion.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "core/app/error_page.h"
+#include "support/free_port.h"
 #include "ui/history/history_window.h"
 #include "window_test_support.h"
 
 namespace nuve::test {
 namespace {
-
-// A port on 127.0.0.1 where nothing listens (it was free a moment ago).
-int ClosedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 // The text of the page shown in `tab`.
 std::string PageText(ui::BrowserTab& tab) {
@@ -50,7 +34,7 @@ TEST_F(BrowsingTest, UnreachableAndBlockedAddressesShowChineseErrorPagesAndKeepT
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
   ui::BrowserTab& tab = window.tab_strip().FirstTab();
   ASSERT_TRUE(WaitForTabTitle(tab, "One"));
-  const std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/page";
+  const std::string refused = "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/page";
   window.navigation_bar().SetAddress(refused);
   window.Go();
   ASSERT_TRUE(WaitForTabTitle(tab, core::kErrorPageTitle)) << tab.Title();
