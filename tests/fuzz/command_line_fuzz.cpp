@@ -1,8 +1,9 @@
 // Parses arbitrary command lines. The input is the argument list, arguments
 // separated by NUL bytes (an argument can never hold one). Besides not
 // crashing, the request must be one of the documented shapes: help or
-// version alone; a proxy only with a port from 1 to 65535 and an address to
-// open; a plain address only when it begins with "http"; or a problem.
+// version alone; a proxy only with a port from 1 to 65535, with the next
+// argument (if any) as the first page; a plain address only when it begins
+// with "http" or is a file: address; or a refusal with its reason.
 
 #include <algorithm>
 #include <cctype>
@@ -30,10 +31,11 @@ bool IsPortText(const std::string& text) {
   return port >= 1 && port <= 65535;
 }
 
-bool BeginsWithHttp(const std::string& text) {
-  return text.size() >= 4 && std::equal(text.begin(), text.begin() + 4, "http", [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == b;
-         });
+// Whether `text` begins with the lower-case `prefix`, in any case.
+bool BeginsWith(const std::string& text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(),
+                    [](char p, char t) { return std::tolower(static_cast<unsigned char>(t)) == p; });
 }
 
 }  // namespace
@@ -48,22 +50,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const StartRequest request = nuve::core::ParseCommandLine(args);
-  if (request.action != StartRequest::Action::kBrowse) {
-    if (!request.address.empty() || !request.proxy_host.empty() || !request.problem.empty()) {
-      std::abort();
-    }
+  if (request.action == StartRequest::Action::kRefuse) {
+    // Refused: a reason, and nothing to open.
+    if (request.problem.empty() || !request.address.empty() || !request.proxy_host.empty()) std::abort();
     return 0;
   }
-  if (args.empty() && (!request.address.empty() || !request.problem.empty())) std::abort();
+  if (!request.problem.empty()) std::abort();
+  if (request.action != StartRequest::Action::kBrowse) {
+    if (!request.address.empty() || !request.proxy_host.empty()) std::abort();
+    return 0;
+  }
+  if (args.empty() && !request.address.empty()) std::abort();
   if (!request.proxy_host.empty()) {
-    if (!IsPortText(request.proxy_port) || request.address.empty()) std::abort();
+    if (!IsPortText(request.proxy_port)) std::abort();
     for (const unsigned char c : request.proxy_host) {
       if (c < 0x21 || c == '/' || c == '@') std::abort();
     }
+    // The argument after the proxy is the first page; without one the usual
+    // first page opens through the proxy.
+    if (args.size() >= 2 ? request.address != args[1] : !request.address.empty()) std::abort();
   } else {
     if (!request.proxy_port.empty()) std::abort();
-    if (!request.address.empty() && !BeginsWithHttp(request.address)) std::abort();
+    if (!args.empty() && !BeginsWith(request.address, "http") && !BeginsWith(request.address, "file:")) {
+      std::abort();
+    }
   }
-  if (request.problem.empty() && !args.empty() && request.address.empty()) std::abort();
   return 0;
 }

@@ -26,6 +26,17 @@ nlohmann::json Envelope(const httplib::Result& result) {
   return nlohmann::json::parse(result->body, nullptr, false);
 }
 
+// An oversized body is refused with `message`, or, when the server has
+// answered and closed while the client was still writing, the client's
+// write fails: either way the server stopped reading at its cap.
+void ExpectOversizedRefused(const httplib::Result& result, const char* message) {
+  if (!result) {
+    EXPECT_EQ(result.error(), httplib::Error::Write) << httplib::to_string(result.error());
+    return;
+  }
+  EXPECT_EQ(Envelope(result)["message"], message);
+}
+
 class HostileInput : public testing::Test {
  protected:
   HostileInput() : data_(MakeFolder()), server_({"--data", data_.string()}), web_("127.0.0.1", server_.port()) {}
@@ -61,14 +72,14 @@ TEST_F(HostileInput, CutAndOversizedBodiesAreRefusedInTheEnvelope) {
 
   const std::string big(3 * 1024 * 1024, 'a');
   const auto huge = web_.Post("/api/upload/img.e", "--b\r\nContent-Disposition: form-data; name=\"img\"\r\n\r\n" + big, type);
-  ASSERT_TRUE(huge);
-  EXPECT_EQ(huge->status, 413);
-  EXPECT_EQ(Envelope(huge)["message"], "请求内容过大");
+  if (huge) {
+    EXPECT_EQ(huge->status, 413);
+  }
+  ExpectOversizedRefused(huge, "请求内容过大");
 
   const auto form = web_.Post("/api/dofeed.e", "content=" + std::string(100 * 1024, 'x'),
                               "application/x-www-form-urlencoded");
-  ASSERT_TRUE(form);
-  EXPECT_EQ(Envelope(form)["message"], "请求内容过大");
+  ExpectOversizedRefused(form, "请求内容过大");
 
   // The same without a length: the body streams in chunks until the cap.
   std::size_t sent = 0;
@@ -85,8 +96,7 @@ TEST_F(HostileInput, CutAndOversizedBodiesAreRefusedInTheEnvelope) {
         return true;
       },
       "application/x-www-form-urlencoded");
-  ASSERT_TRUE(chunked);
-  EXPECT_EQ(Envelope(chunked)["message"], "请求内容过大");
+  ExpectOversizedRefused(chunked, "请求内容过大");
 
   // A client that promises more than it sends and goes away.
   {
