@@ -137,11 +137,7 @@ void MainWindow::RunStartupSequence() {
   UpdateWindowTitle(first.Title());
   OnCurrentLoadStateChanged(first);
   navigation_bar_.SetAddress(first_address_);
-  if (core::IsSameAddress(first_address_, context_.config().portal_a)) {
-    navigation_bar_.FocusAddress();
-  } else {
-    first.FocusPage();
-  }
+  FocusAddressOrPage(first, first_address_);
 
   maximize();
 
@@ -215,13 +211,7 @@ void MainWindow::LoadInCurrentTab(const std::string& address) {
   navigation_bar_.SetAddress(address);
   BrowserTab& tab = tab_strip_.CurrentTab();
   tab.Load(address);
-  // The start portal is where the user types the next address (a blank one
-  // never reports a title that would move the focus there later).
-  if (core::IsSameAddress(address, context_.config().portal_a)) {
-    navigation_bar_.FocusAddress();
-  } else {
-    tab.FocusPage();
-  }
+  FocusAddressOrPage(tab, address);
 }
 
 void MainWindow::GoHome() {
@@ -232,6 +222,17 @@ void MainWindow::GoHome() {
 
 void MainWindow::UpdateWindowTitle(const std::string& page_title) {
   set_title(core::WindowTitle(page_title, context_.proxy_text()));
+}
+
+// The start portal is where the user types the next address (a blank one
+// never reports a title that would move the focus there later); any other
+// page takes the focus itself.
+void MainWindow::FocusAddressOrPage(BrowserTab& tab, const std::string& address) {
+  if (core::IsSameAddress(address, context_.config().portal_a)) {
+    navigation_bar_.FocusAddress();
+  } else {
+    tab.FocusPage();
+  }
 }
 
 void MainWindow::FocusAddressIfPortal() {
@@ -251,11 +252,7 @@ void MainWindow::OnCurrentTabChanged(BrowserTab& tab, bool opened_by_page) {
   }
   completion_.Hide();
   navigation_bar_.SetAddress(tab.Uri());
-  if (core::IsSameAddress(navigation_bar_.Address(), context_.config().portal_a)) {
-    navigation_bar_.FocusAddress();
-  } else {
-    tab.FocusPage();
-  }
+  FocusAddressOrPage(tab, navigation_bar_.Address());
 }
 
 void MainWindow::OnCurrentLoadStateChanged(BrowserTab& tab) {

@@ -78,6 +78,7 @@ class MainWindow : public Gtk::ApplicationWindow {
   void RunDeferredStartup();
   void StartVersionCheck();
   void UpdateWindowTitle(const std::string& page_title);
+  void FocusAddressOrPage(BrowserTab& tab, const std::string& address);
   void FocusAddressIfPortal();
   void OnCurrentTabChanged(BrowserTab& tab, bool opened_by_page);
   void OnCurrentTitleChanged(BrowserTab& tab);
