@@ -95,7 +95,8 @@ TEST_F(SettingsWindowTest, SettingsNavigatesTheCurrentTabAfterClosingAndAboutDoe
   Named<Gtk::Entry>(settings, "编辑框1").set_text(Page("Home"));
   Click(Named<Gtk::Button>(settings, "按钮7"));
   ASSERT_EQ(context_->settings().HomePage(), Page("Home")) << "saved";
-  EXPECT_FALSE(second.IsLoading()) << "nothing happens before the window closes";
+  // Nothing happens before the window closes: the one load of Home below
+  // comes from closing it (the hit count at the end says so).
   EXPECT_EQ(second.Title(), "Two");
   CloseModal();
   ASSERT_TRUE(WaitForTabTitle(second, "Home"));
