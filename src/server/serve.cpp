@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <iostream>
@@ -10,7 +11,7 @@
 #include <thread>
 
 #include "server/api/api_routes.h"
-#include "server/api/http_front.h"
+#include "server/http/http_front.h"
 #include "server/mail/console_mailer.h"
 #include "server/mail/smtp_mailer.h"
 #include "server/security/security_policy.h"
@@ -63,7 +64,11 @@ class Housekeeper {
       lock.unlock();
       try {
         const std::int64_t now = clock.NowMs();
-        store.Write([&](Tx& tx) { tx.Purge(now, now - session_ttl_ms, now - kDayMs); });
+        // Failed logins count for the throttle's window only: rows for
+        // accounts that do not exist go with the others.
+        store.Write([&](Tx& tx) {
+          tx.Purge(now, now - session_ttl_ms, now - kDayMs, now - kLoginFailureWindowMs + 1);
+        });
       } catch (const StoreError& e) {
         LogError(std::string("housekeeping: ") + e.what());
       }
@@ -76,6 +81,41 @@ class Housekeeper {
   bool stopping_ = false;
   std::thread thread_;
 };
+
+// The health check: the database answers and the free space is above the
+// reserve.
+bool Healthy(Store& store, const StorageReserve& storage) {
+  if (storage.Low()) return false;
+  try {
+    store.Read([](Tx& tx) { (void)tx.Setting("health"); });
+    return true;
+  } catch (const StoreError&) {
+    return false;
+  }
+}
+
+// The HTTP front's threads and limits: one connection thread per core (two
+// at least), one hash per core at once with sixteen per core waiting.
+FrontOptions MakeFrontOptions(const ServerOptions& options, const std::string& host, int port) {
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  FrontOptions front;
+  front.host = host;
+  front.port = port;
+  front.tls_cert = options.tls_cert;
+  front.tls_key = options.tls_key;
+  front.io_threads = std::max(2u, cores);
+  front.work_threads = static_cast<unsigned>(options.threads);
+  front.hash_threads = cores;
+  front.hash_queue = 16 * cores;
+  front.max_connections = static_cast<unsigned>(options.max_connections);
+  front.connections_per_client = static_cast<unsigned>(options.connections_per_client);
+  front.trusted_proxies = options.trusted_proxies;
+  if (!options.trusted_proxies.empty() && options.connections_per_client > 0) {
+    LogInfo("behind a trusted proxy the connections per client address are not limited here: the proxy "
+            "limits them");
+  }
+  return front;
+}
 
 }  // namespace
 
@@ -119,12 +159,14 @@ int Serve(const ServerOptions& options) {
   std::unique_ptr<Mailer> mailer = MakeMailer(options);
   SystemClock clock;
   SessionRenewer sessions(*store);
-  const ServiceDeps deps{*store, *hasher, *mailer, clock, config, sessions};
+  const StorageReserve storage(DatabaseFolder(options), options.free_space_reserve_mb * 1024 * 1024);
+  const ServiceDeps deps{*store, *hasher, *mailer, clock, config, sessions, storage};
   ApiRoutes routes(deps);
   ResetPage reset_page(deps);
+  EmailChangePage email_page(deps);
   VersionChannel versions(deps);
-  FrontOptions front_options{listen->first, listen->second, options.tls_cert, options.tls_key, options.threads};
-  HttpFront front(routes, reset_page, versions, *store, front_options);
+  HttpFront front(routes, reset_page, email_page, versions, [&] { return Healthy(*store, storage); },
+                  MakeFrontOptions(options, listen->first, listen->second));
   if (const std::string error = front.Bind(); !error.empty()) {
     LogError(error);
     return 1;

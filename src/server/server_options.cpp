@@ -6,6 +6,8 @@
 #include <functional>
 #include <map>
 
+#include "server/http/client_address.h"
+
 namespace nuve::server {
 namespace {
 
@@ -93,8 +95,31 @@ const std::map<std::string, OptionSpec>& Specs() {
                    }}},
       {"session-ttl", {true, Number("session-ttl", &ServerOptions::session_ttl_seconds, 1, 30L * 24 * 3600)}},
       {"public-url", {true, Text(&ServerOptions::public_url)}},
-      {"threads", {true, Number("threads", &ServerOptions::threads, 4, 4096)}},
+      {"threads", {true, Number("threads", &ServerOptions::threads, 1, 4096)}},
       {"db-connections", {true, Number("db-connections", &ServerOptions::db_connections, 1, 1000)}},
+      {"max-connections", {true, Number("max-connections", &ServerOptions::max_connections, 16, 1000000)}},
+      {"connections-per-client",
+       {true, Number("connections-per-client", &ServerOptions::connections_per_client, 0, 1000000)}},
+      {"trusted-proxy", {true, [](ServerOptions& o, const std::string& v) -> std::optional<std::string> {
+                           // The environment gives a comma-separated list.
+                           std::size_t start = 0;
+                           while (start <= v.size()) {
+                             const std::size_t comma = std::min(v.find(',', start), v.size());
+                             const std::string address = v.substr(start, comma - start);
+                             if (!address.empty()) {
+                               if (ClientAddresses::Canonical(address).empty()) {
+                                 return "--trusted-proxy wants an IP address, not \"" + address + "\"";
+                               }
+                               o.trusted_proxies.push_back(address);
+                             }
+                             start = comma + 1;
+                           }
+                           return std::nullopt;
+                         }}},
+      {"login-failures-per-client",
+       {true, Number("login-failures-per-client", &ServerOptions::login_failures_per_client, 1, 1000000000)}},
+      {"free-space-reserve",
+       {true, Number("free-space-reserve", &ServerOptions::free_space_reserve_mb, 0, 1000000)}},
       {"password-hash", {true, Text(&ServerOptions::password_hash)}},
       {"busy-timeout", {true, Number("busy-timeout", &ServerOptions::busy_timeout_ms, 1, 600000)}},
       {"limit", {true, [](ServerOptions& o, const std::string& v) -> std::optional<std::string> {
@@ -210,8 +235,19 @@ Options (each also NUVE_ACCOUNT_<NAME>, e.g. NUVE_ACCOUNT_LISTEN):
   --session-ttl SECONDS     a login unused this long expires (default 600)
   --public-url URL          the service's address as users reach it, for reset
                             links and avatars (default from --listen)
-  --threads N               connections served at once (default 128)
+  --threads N               threads for writes and mail (default 16)
   --db-connections N        database connections per process (default 16)
+  --max-connections N       connections at once; more are closed at once
+                            (default 4096)
+  --connections-per-client N  connections from one client address (default
+                            32; 0 for no limit)
+  --trusted-proxy ADDRESS   a TLS proxy or load balancer in front: on its
+                            connections the client address is taken from
+                            X-Forwarded-For; repeatable
+  --login-failures-per-client N  wrong passwords one client address may send
+                            in 15 minutes before its logins wait (default 30)
+  --free-space-reserve MB   below this much free disk space, writes that
+                            make the database grow are refused (default 64)
   --password-hash STRENGTH  interactive (default) or moderate; light is for tests
   --busy-timeout MS         how long a write waits for a locked database
   --help                    show this text

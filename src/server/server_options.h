@@ -27,8 +27,13 @@ struct ServerOptions {
   bool signups_open = true;
   long session_ttl_seconds = 600;
   std::string public_url;  // "" = from --listen
-  int threads = 128;
+  int threads = 16;  // the work queue's threads
   int db_connections = 16;
+  int max_connections = 4096;
+  int connections_per_client = 32;
+  std::vector<std::string> trusted_proxies;
+  long login_failures_per_client = 30;
+  long free_space_reserve_mb = 64;
   std::string password_hash = "interactive";
   int busy_timeout_ms = 5000;
   std::optional<long> limit;  // for the listing commands

@@ -23,6 +23,7 @@ std::optional<std::string> MakeServiceConfig(const ServerOptions& options, Servi
   if (tls != !options.tls_key.empty()) return "--tls-cert and --tls-key go together";
   if (!options.app_keys.empty()) out.app_keys = options.app_keys;
   out.signups_open = options.signups_open;
+  out.login_failures_per_client = options.login_failures_per_client;
   out.session_ttl_ms = options.session_ttl_seconds * 1000;
   if (!options.version_key.empty()) {
     for (const char c : options.version_key) {
@@ -48,6 +49,15 @@ std::optional<std::string> MakeServiceConfig(const ServerOptions& options, Servi
     out.public_url = std::string(tls ? "https://" : "http://") + host + ":" + std::to_string(listen->second);
   }
   return std::nullopt;
+}
+
+std::filesystem::path DatabaseFolder(const ServerOptions& options) {
+  if (options.database.empty()) return options.data_dir.empty() ? DefaultDataDir() : options.data_dir;
+  if (options.database.starts_with("sqlite:")) {
+    const std::filesystem::path file = options.database.substr(7);
+    return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+  }
+  return {};
 }
 
 std::unique_ptr<PasswordHasher> MakeHasher(const ServerOptions& options) {

@@ -20,6 +20,10 @@ std::unique_ptr<Store> OpenStoreFor(const ServerOptions& options);
 // The endpoints' settings; the error to show when an option is unusable.
 std::optional<std::string> MakeServiceConfig(const ServerOptions& options, ServiceConfig& out);
 
+// The folder whose disk holds the database, for the free-space reserve; ""
+// for PostgreSQL, whose server watches its own disk.
+std::filesystem::path DatabaseFolder(const ServerOptions& options);
+
 // The hasher at the strength the options ask for; nullptr for an unknown one.
 std::unique_ptr<PasswordHasher> MakeHasher(const ServerOptions& options);
 

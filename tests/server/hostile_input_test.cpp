@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "browser_client.h"
+#include "loopback_clients.h"
 #include "server_process.h"
 
 namespace nuve::test {
@@ -39,7 +40,10 @@ void ExpectOversizedRefused(const httplib::Result& result, const char* message) 
 
 class HostileInput : public testing::Test {
  protected:
-  HostileInput() : data_(MakeFolder()), server_({"--data", data_.string()}), web_("127.0.0.1", server_.port()) {}
+  HostileInput()
+      : data_(MakeFolder()),
+        server_({"--data", data_.string(), "--max-connections", "12000"}),
+        web_("127.0.0.1", server_.port()) {}
   ~HostileInput() override { std::filesystem::remove_all(data_); }
   static std::filesystem::path MakeFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "nuve-hostile.XXXXXX").string();
@@ -136,8 +140,9 @@ TEST_F(HostileInput, BytesThatAreNotUtf8AndSqlInFieldsChangeNothing) {
   EXPECT_EQ(web_.Get("/img/..%2F..%2Faccounts.db")->status, 404);
 }
 
-// Opens `count` connections at once, sends each a keep-alive with a made-up
-// token, and returns how many got a refusal in the envelope.
+// Opens `count` connections at once, from many addresses, sends each a
+// keep-alive with a made-up token, and returns how many got a refusal in the
+// envelope.
 int FloodWithKeepAlives(int port, int count) {
   rlimit limit{};
   getrlimit(RLIMIT_NOFILE, &limit);
@@ -147,21 +152,13 @@ int FloodWithKeepAlives(int port, int count) {
   const std::string request = "POST /api/comm/keep.e HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                               "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                               std::to_string(body.size()) + "\r\n\r\n" + body;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(port));
   std::vector<pollfd> fds;
   std::vector<std::string> replies(static_cast<std::size_t>(count));
   std::vector<bool> sent(static_cast<std::size_t>(count), false);
   for (int i = 0; i < count; ++i) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    // 25 from each address: within the service's limit per client.
+    const int fd = ConnectFrom(LoopbackAddress(i / 25), port, true);
     if (fd < 0) break;
-    // Closed with a reset, so ten thousand ports do not linger in TIME_WAIT
-    // for the next run.
-    const linger reset{1, 0};
-    setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-    connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     fds.push_back({fd, POLLOUT, 0});
   }
   int refused = 0;

@@ -113,6 +113,16 @@ ServerProcess::~ServerProcess() {
 
 std::string ServerProcess::Log() const { return ReadFile(log_); }
 
+long ServerProcess::ResidentKib() const {
+  if (pid_ <= 0) return 0;
+  std::istringstream status(ReadFile("/proc/" + std::to_string(pid_) + "/status"));
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with("VmRSS:")) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
 int ServerProcess::Stop() {
   if (pid_ <= 0) return -1;
   kill(pid_, SIGTERM);
@@ -171,7 +181,7 @@ std::string CodeInMail(const std::string& mail) {
 
 std::string LinkInMail(const std::string& mail) {
   std::smatch match;
-  return std::regex_search(mail, match, std::regex(R"(https?://\S+/reset\?t=[0-9a-f]{64})")) ? match[0].str()
+  return std::regex_search(mail, match, std::regex(R"(https?://\S+/(reset|email)\?t=[0-9a-f]{64})")) ? match[0].str()
                                                                                               : "";
 }
 

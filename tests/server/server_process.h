@@ -26,6 +26,9 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
+  // The program's resident memory in KiB (VmRSS); 0 when it is gone.
+  long ResidentKib() const;
   // "127.0.0.1:PORT", the browser's service host.
   std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
   std::string url() const { return "http://" + host(); }
@@ -69,7 +72,7 @@ CommandResult RunServerCommand(const std::vector<std::string>& args, const std::
 std::string LastMailTo(const std::string& log, const std::string& address);
 // The four-digit code of a register-code mail text; "".
 std::string CodeInMail(const std::string& mail);
-// The reset link of a reset mail text; "".
+// The link of a reset or e-mail change mail text; "".
 std::string LinkInMail(const std::string& mail);
 
 // Waits until `condition` holds or `timeout` passes; returns whether it held.

@@ -2,6 +2,9 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <limits>
+
 #include "server/api/service_deps.h"
 #include "server/store/postgres/pg_store.h"
 #include "server/store/sqlite/sqlite_store.h"
@@ -22,6 +25,11 @@ std::string RecordingMailer::LastTo(const std::string& address) const {
     if (it->to == address) return it->text;
   }
   return {};
+}
+
+int RecordingMailer::CountTo(const std::string& address) const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(std::count_if(sent_.begin(), sent_.end(), [&](const auto& m) { return m.to == address; }));
 }
 
 std::string BackendName(const testing::TestParamInfo<Backend>& info) {
@@ -46,22 +54,34 @@ std::unique_ptr<ServiceHarness> ServiceHarness::Create(Backend backend, const se
 
 void ServiceHarness::Build() {
   renewer_ = std::make_unique<server::SessionRenewer>(*store_);
+  storage_.emplace(std::filesystem::path(), 0);
   deps_ = std::make_unique<server::ServiceDeps>(
-      server::ServiceDeps{*store_, *hasher_, mailer, clock, config_, *renewer_});
+      server::ServiceDeps{*store_, *hasher_, mailer, clock, config_, *renewer_, *storage_});
   routes_ = std::make_unique<server::ApiRoutes>(*deps_);
   reset_page_ = std::make_unique<server::ResetPage>(*deps_);
+  email_page_ = std::make_unique<server::EmailChangePage>(*deps_);
 }
 
 ServiceHarness::~ServiceHarness() {
+  email_page_.reset();
   reset_page_.reset();
   routes_.reset();
   store_.reset();
   if (!folder.empty()) std::filesystem::remove_all(folder);
 }
 
+void ServiceHarness::SetStorageLow(bool low) {
+  // Every disk has less free space than the largest number.
+  if (low) {
+    storage_.emplace(std::filesystem::temp_directory_path(), std::numeric_limits<std::int64_t>::max());
+  } else {
+    storage_.emplace(std::filesystem::path(), 0);
+  }
+}
+
 nlohmann::json ServiceHarness::Call(const std::string& path, const Fields& fields, const Fields& files) {
   server::ApiRequest request;
-  request.client_address = "192.0.2.7";
+  request.client_address = client_address;
   for (const auto& [name, value] : fields) request.fields.emplace(name, value);
   for (const auto& [name, value] : files) {
     request.fields.emplace(name, value);

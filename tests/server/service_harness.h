@@ -11,11 +11,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "server/api/api_routes.h"
 #include "server/api/clock.h"
+#include "server/api/email_change_page.h"
 #include "server/api/reset_page.h"
 #include "server/mail/mailer.h"
 #include "server/store/sqlite/sqlite_connection.h"
@@ -38,6 +40,8 @@ class RecordingMailer final : public server::Mailer {
   bool DevelopmentMode() const override { return false; }
   // The text of the last mail to `address`; "".
   std::string LastTo(const std::string& address) const;
+  // How many mails went to `address`.
+  int CountTo(const std::string& address) const;
   std::atomic<bool> failing{false};
 
  private:
@@ -67,8 +71,13 @@ class ServiceHarness {
   server::Store& store() { return *store_; }
   server::ServiceConfig& config() { return config_; }
   server::ResetPage& reset_page() { return *reset_page_; }
+  server::EmailChangePage& email_page() { return *email_page_; }
   ManualClock clock;
+  // Plays a disk below its free-space reserve (or not).
+  void SetStorageLow(bool low);
   RecordingMailer mailer;
+  // The client address every request comes from.
+  std::string client_address = "192.0.2.7";
   std::filesystem::path folder;
 
  private:
@@ -80,9 +89,12 @@ class ServiceHarness {
   std::unique_ptr<server::PasswordHasher> hasher_;
   server::ServiceConfig config_;
   std::unique_ptr<server::SessionRenewer> renewer_;
+  // Replaced in place: the handlers refer to it.
+  std::optional<server::StorageReserve> storage_;
   std::unique_ptr<server::ServiceDeps> deps_;
   std::unique_ptr<server::ApiRoutes> routes_;
   std::unique_ptr<server::ResetPage> reset_page_;
+  std::unique_ptr<server::EmailChangePage> email_page_;
 };
 
 // gtest's name for a backend parameter.

@@ -53,15 +53,19 @@ TEST(StoreFailure, ALockedDatabaseAnswersBusyAndRecovers) {
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open((h->folder / "accounts.db").c_str(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  const auto busy = h->Call("/api/comm/keep.e", {{"token", token}});
+  const ServiceHarness::Fields write = {{"token", token}, {"key", "k"}, {"value", "v"}};
+  const auto busy = h->Call("/api/setUserData.e", write);
   EXPECT_EQ(busy["message"], "服务繁忙，请稍后再试");
   EXPECT_EQ(busy["code"], 5);
-  EXPECT_EQ(h->Call("/api/info.e", {{"token", token}})["result"], false);
+  // A renewal due now cannot be written, and the session lives on.
+  h->clock.Advance(2 * server::kMinuteMs);
+  EXPECT_EQ(h->Call("/api/comm/keep.e", {{"token", token}})["result"], true);
+  EXPECT_EQ(h->Call("/api/info.e", {{"token", token}})["result"], true);
   EXPECT_EQ(h->Call("/api/upload/getImg.e", {{"hash", std::string(32, '0')}})["message"], "图片不存在")
       << "reads go on while a writer holds the lock";
   sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(other);
-  EXPECT_EQ(h->Call("/api/comm/keep.e", {{"token", token}})["result"], true);
+  EXPECT_EQ(h->Call("/api/setUserData.e", write)["result"], true);
 }
 
 TEST(StoreFailure, AnUnreachablePostgresAnswersUnavailableAndReconnects) {

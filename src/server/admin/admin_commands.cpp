@@ -107,6 +107,7 @@ int UserResetPassword(Context& c, const Words& w) {
     if (!user) return false;
     tx.SetPasswordHash(user->id, *hash);
     tx.DeleteSessionsOf(user->id);
+    tx.MarkSyncKeyReset(user->id);
     tx.ClearLoginFailures(user->account);
     return true;
   });

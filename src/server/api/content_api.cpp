@@ -4,6 +4,7 @@
 #include "server/api/input_rules.h"
 #include "server/api/profile_json.h"
 #include "server/api/reply_texts.h"
+#include "server/security/security_policy.h"
 
 namespace nuve::server {
 namespace {
@@ -36,9 +37,15 @@ ApiReply ContentApi::Feedback(const ApiRequest& request) const {
   if (content.empty() || Utf8Length(content) > kMaxFeedback || !HasNoControlCharacters(content, true)) {
     return Refuse(ReplyCode::kRefused, texts::kBadContent);
   }
+  if (deps_.storage.Low()) return Refuse(ReplyCode::kServiceError, texts::kDiskFull);
   const std::int64_t now = deps_.clock.NowMs();
-  deps_.store.Write([&](Tx& tx) { tx.InsertFeedback(user.id, title, content, now); });
-  return Succeed(texts::kFeedbackOk);
+  return deps_.store.Write([&](Tx& tx) -> ApiReply {
+    if (tx.CountFeedbackSince(user.id, now - kDayMs) >= kFeedbackPerDay) {
+      return Refuse(ReplyCode::kThrottled, texts::kFeedbackToday);
+    }
+    tx.InsertFeedback(user.id, title, content, now);
+    return Succeed(texts::kFeedbackOk);
+  });
 }
 
 ApiReply ContentApi::ListAnnouncements(const ApiRequest& request) const {
@@ -79,9 +86,16 @@ ApiReply ContentApi::SetUserData(const ApiRequest& request) const {
   if (!IsShortText(key, kMaxKey)) return Refuse(ReplyCode::kRefused, texts::kBadKey);
   if (value.size() > kMaxValueBytes) return Refuse(ReplyCode::kRefused, texts::kValueTooLong);
   const std::int64_t now = deps_.clock.NowMs();
+  const bool low = deps_.storage.Low();
   return deps_.store.Write([&](Tx& tx) -> ApiReply {
-    if (!tx.UserData(user_id, key) && tx.CountUserData(user_id) >= kMaxKeysPerUser) {
-      return Refuse(ReplyCode::kRefused, texts::kTooManyKeys);
+    const auto old = tx.UserData(user_id, key);
+    const auto old_size = static_cast<std::int64_t>(old ? old->size() : 0);
+    const auto new_size = static_cast<std::int64_t>(value.size());
+    // Below the reserve a value may still shrink.
+    if (low && new_size > old_size) return Refuse(ReplyCode::kServiceError, texts::kDiskFull);
+    if (!old && tx.CountUserData(user_id) >= kMaxKeysPerUser) return Refuse(ReplyCode::kRefused, texts::kTooManyKeys);
+    if (new_size > old_size && tx.UserDataBytes(user_id) - old_size + new_size > kUserDataBytes) {
+      return Refuse(ReplyCode::kRefused, texts::kUserDataFull);
     }
     tx.PutUserData(user_id, key, value, now);
     return Succeed(texts::kSaved);

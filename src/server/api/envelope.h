@@ -17,6 +17,7 @@ enum class ReplyCode {
   kThrottled = 3,      // too many tries or mails; try later
   kBanned = 4,         // the account is banned
   kServiceError = 5,   // the database or mail failed; nothing was changed
+  kConflict = 6,       // the favourites changed since the revision named; fetch and merge again
 };
 
 ApiReply Succeed(const std::string& message, const nlohmann::json& payload = nullptr);

@@ -5,6 +5,7 @@
 #include "server/api/input_rules.h"
 #include "server/api/profile_json.h"
 #include "server/api/reply_texts.h"
+#include "server/security/security_policy.h"
 
 namespace nuve::server {
 namespace {
@@ -52,21 +53,35 @@ ApiReply ImageApi::UploadImage(const ApiRequest& request) const {
   if (!mime) return Refuse(ReplyCode::kRefused, texts::kBadImage);
   const std::string hash = Md5Hex(bytes);
   const std::int64_t now = deps_.clock.NowMs();
-  const ImageRecord saved = deps_.store.Write([&](Tx& tx) { return tx.SaveImage(hash, *mime, bytes, now); });
-  return Succeed(texts::kUploadOk, ImageJson(saved, deps_.config.public_url));
+  const bool low = deps_.storage.Low();
+  return deps_.store.Write([&](Tx& tx) -> ApiReply {
+    // An image the service holds already costs no space and no quota.
+    if (!tx.FindImage(hash)) {
+      if (low) return Refuse(ReplyCode::kServiceError, texts::kDiskFull);
+      if (tx.CountImagesStoredBy(user->id, now - kDayMs) >= kImagesPerDay) {
+        return Refuse(ReplyCode::kThrottled, texts::kImagesToday);
+      }
+      if (tx.CountImagesStoredBy(user->id, 0) >= kImagesInAll) return Refuse(ReplyCode::kRefused, texts::kImagesInAll);
+    }
+    const ImageRecord saved = tx.SaveImage(hash, *mime, bytes, now, user->id);
+    return Succeed(texts::kUploadOk, ImageJson(saved, deps_.config.public_url));
+  });
 }
 
 ApiReply ImageApi::UpdateUserInfo(const ApiRequest& request) const {
   const auto user_id = auth_.Renew(request.Field("token"));
   if (!user_id) return Refuse(ReplyCode::kNotLoggedIn, texts::kNotLoggedIn);
+  // The address where reset links go changes only with the password and a
+  // link to the new address (/api/changeEmail.e): a token alone, stolen,
+  // must not take the account over for good.
+  if (request.Has("email")) return Refuse(ReplyCode::kRefused, texts::kEmailNeedsPassword);
+  if (deps_.storage.Low()) return Refuse(ReplyCode::kServiceError, texts::kDiskFull);
   ProfileChange change;
   change.name = request.Optional("name");
-  change.email = request.Optional("email");
   change.phone = request.Optional("phone");
   if (change.name && !change.name->empty() && !IsShortText(*change.name, kMaxNameLength)) {
     return Refuse(ReplyCode::kRefused, texts::kBadName);
   }
-  if (change.email && !IsEmailAddress(*change.email)) return Refuse(ReplyCode::kRefused, texts::kBadEmail);
   if (change.phone && !change.phone->empty() && !IsPhoneNumber(*change.phone)) {
     return Refuse(ReplyCode::kRefused, texts::kBadPhone);
   }
@@ -74,7 +89,7 @@ ApiReply ImageApi::UpdateUserInfo(const ApiRequest& request) const {
     change.head_hash = AvatarHash(*head, deps_.config.public_url);
     if (!change.head_hash) return Refuse(ReplyCode::kRefused, texts::kAvatarNotUploaded);
   }
-  if (!change.name && !change.email && !change.phone && !change.head_hash) {
+  if (!change.name && !change.phone && !change.head_hash) {
     return Refuse(ReplyCode::kRefused, texts::kNothingToChange);
   }
   return deps_.store.Write([&](Tx& tx) -> ApiReply {

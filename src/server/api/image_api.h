@@ -19,10 +19,11 @@ class ImageApi {
   ApiReply CheckImage(const ApiRequest& request) const;
   // Multipart: the part "img"; the browser names the file
   // "Tavrine_IMG_" + token + "_Tavrine.file", which is how the uploader is
-  // known.
+  // known. A new image counts against the uploader's quota.
   ApiReply UploadImage(const ApiRequest& request) const;
-  // token[, name][, email][, phone][, headImg]: headImg is the hash or the
-  // address of an uploaded image, or "" for none.
+  // token[, name][, phone][, headImg]: headImg is the hash or the address
+  // of an uploaded image, or "" for none. A request with an e-mail is
+  // refused: that takes the password (SessionApi::ChangeEmail).
   ApiReply UpdateUserInfo(const ApiRequest& request) const;
   // The bytes behind /img/HASH.
   std::optional<ImageContent> Image(const std::string& hash) const;

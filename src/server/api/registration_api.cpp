@@ -62,10 +62,12 @@ ApiReply RegistrationApi::Register(const ApiRequest& request) const {
   if (!IsEmailAddress(email)) return Refuse(ReplyCode::kRefused, texts::kBadEmail);
   if (code.empty()) return Refuse(ReplyCode::kRefused, texts::kBadCode);
   if (auto refusal = CheckOptionalFields(request)) return *refusal;
+  if (deps_.storage.Low()) return Refuse(ReplyCode::kServiceError, texts::kDiskFull);
 
   // The slow hash is spent only on a request that has a code to try.
   const std::int64_t now = deps_.clock.NowMs();
-  if (!deps_.store.Read([&](Tx& tx) { return tx.HasLiveCode(email, now, kRegisterCodeTries); })) {
+  const std::string mailbox = MailboxKey(email);
+  if (!deps_.store.Read([&](Tx& tx) { return tx.HasLiveCode(mailbox, now, kRegisterCodeTries); })) {
     return Refuse(ReplyCode::kRefused, texts::kCodeGone);
   }
   const auto hash = deps_.hasher.Hash(request.Field("password"));
@@ -75,13 +77,14 @@ ApiReply RegistrationApi::Register(const ApiRequest& request) const {
 
   return deps_.store.Write([&](Tx& tx) -> ApiReply {
     // Each try counts against the code, right or wrong, before anything else.
-    const auto expected = tx.TakeCodeTry(email, now, kRegisterCodeTries);
+    const auto expected = tx.TakeCodeTry(mailbox, now, kRegisterCodeTries);
     if (!expected) return Refuse(ReplyCode::kRefused, texts::kCodeGone);
     if (!SameSecret(*expected, code)) return Refuse(ReplyCode::kRefused, texts::kBadCode);
     NewUser user{account, email, *hash, request.Field("name"), request.Field("phone"), image_hash, now};
-    if (!tx.InsertUser(user)) return Refuse(ReplyCode::kRefused, texts::kAccountTaken);
-    if (!image.empty()) tx.SaveImage(image_hash, *ImageMimeType(image), image, now);
-    tx.DeleteRegisterCode(email);
+    const auto id = tx.InsertUser(user);
+    if (!id) return Refuse(ReplyCode::kRefused, texts::kAccountTaken);
+    if (!image.empty()) tx.SaveImage(image_hash, *ImageMimeType(image), image, now, *id);
+    tx.DeleteRegisterCode(mailbox);
     return Succeed(texts::kRegisterOk);
   });
 }
@@ -91,19 +94,22 @@ ApiReply RegistrationApi::SendRegisterCode(const ApiRequest& request) const {
   if (!deps_.config.signups_open) return Refuse(ReplyCode::kRefused, texts::kSignupsClosed);
   const std::string& email = request.Field("email");
   if (!IsEmailAddress(email)) return Refuse(ReplyCode::kRefused, texts::kBadEmail);
+  if (deps_.storage.Low()) return Refuse(ReplyCode::kServiceError, texts::kDiskFull);
 
+  // One live code per mailbox, however its address is spelt.
+  const std::string mailbox = MailboxKey(email);
   const std::string code = NewRegisterCode();
   const std::int64_t now = deps_.clock.NowMs();
   std::int64_t record = 0;
   if (auto refusal = ReserveMail(deps_, "code", email, request.client_address, now, record, [&](Tx& tx) {
-        tx.PutRegisterCode(email, code, now + kRegisterCodeLifetimeMs);
+        tx.PutRegisterCode(mailbox, code, now + kRegisterCodeLifetimeMs);
       })) {
     return *refusal;
   }
   if (!deps_.mailer.Send(RegisterCodeMail(email, code))) {
     // The code never arrived: it goes, and so does its place in the quota.
     deps_.store.Write([&](Tx& tx) {
-      tx.DeleteRegisterCode(email);
+      tx.DeleteRegisterCode(mailbox);
       MailQuota::Release(tx, record);
     });
     return Refuse(ReplyCode::kServiceError, texts::kMailFailed);
@@ -125,6 +131,8 @@ ApiReply RegistrationApi::SendPasswordReset(const ApiRequest& request) const {
   const std::int64_t now = deps_.clock.NowMs();
   std::int64_t record = 0;
   if (auto refusal = ReserveMail(deps_, "reset", user->email, request.client_address, now, record, [&](Tx& tx) {
+        // A new link voids the older ones.
+        tx.DeleteResetTokensOf(user->id);
         tx.InsertResetToken(digest, user->id, now + kResetLinkLifetimeMs);
       })) {
     return *refusal;

@@ -13,10 +13,15 @@ std::string MailTooSoon(std::int64_t wait_seconds) {
   return "发送过于频繁，请" + std::to_string(std::max<std::int64_t>(1, wait_seconds)) + "秒后再试";
 }
 
-std::string ResetMailSent(const std::string& email) {
+std::string MaskedEmail(const std::string& email) {
   const std::size_t at = email.find('@');
-  const std::string masked = at == std::string::npos ? email : email.substr(0, 1) + "***" + email.substr(at);
-  return "重置密码邮件已发送至 " + masked + "，请查收";
+  return at == std::string::npos ? email : email.substr(0, 1) + "***" + email.substr(at);
+}
+
+std::string ResetMailSent(const std::string& email) { return "重置密码邮件已发送至 " + MaskedEmail(email) + "，请查收"; }
+
+std::string EmailChangeMailSent(const std::string& email) {
+  return "确认邮件已发送至 " + MaskedEmail(email) + "，请在30分钟内打开邮件中的链接完成修改";
 }
 
 }  // namespace nuve::server::texts

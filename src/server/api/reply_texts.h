@@ -47,10 +47,18 @@ inline constexpr char kBadKey[] = "数据名必须是1到64个字符";
 inline constexpr char kValueTooLong[] = "数据内容过长";
 inline constexpr char kTooManyKeys[] = "数据项已达上限";
 inline constexpr char kNothingToChange[] = "没有要修改的资料";
+inline constexpr char kEmailNeedsPassword[] = "修改邮箱需要验证当前密码，并通过发往新邮箱的链接确认";
+inline constexpr char kWrongCurrentPassword[] = "当前密码错误";
+inline constexpr char kSameEmail[] = "新邮箱与当前邮箱相同";
+inline constexpr char kImagesToday[] = "今日上传图片次数已达上限，请明天再试";
+inline constexpr char kImagesInAll[] = "上传图片数量已达上限";
+inline constexpr char kFeedbackToday[] = "今日反馈次数已达上限，请明天再试";
+inline constexpr char kUserDataFull[] = "数据总量已达上限";
 
 inline constexpr char kBadEncoding[] = "请求中含有无效的字符";
 inline constexpr char kMalformed[] = "请求格式错误";
 inline constexpr char kTooLarge[] = "请求内容过大";
+inline constexpr char kHeadersTooLarge[] = "请求头过大";
 inline constexpr char kNotFound[] = "接口不存在";
 inline constexpr char kBusy[] = "服务繁忙，请稍后再试";
 inline constexpr char kDiskFull[] = "服务器存储空间不足，请稍后再试";
@@ -62,5 +70,9 @@ std::string TooManyFailures(std::int64_t wait_ms);
 std::string MailTooSoon(std::int64_t wait_seconds);
 // "重置密码邮件已发送至 a***@example.com，请查收".
 std::string ResetMailSent(const std::string& email);
+// "确认邮件已发送至 a***@example.com，请在30分钟内打开邮件中的链接完成修改".
+std::string EmailChangeMailSent(const std::string& email);
+// a***@example.com
+std::string MaskedEmail(const std::string& email);
 
 }  // namespace nuve::server::texts

@@ -1,6 +1,7 @@
 #include "server/api/reset_page.h"
 
 #include "server/api/input_rules.h"
+#include "server/api/page_html.h"
 #include "server/api/reply_texts.h"
 #include "server/api/session_auth.h"
 #include "server/security/login_throttle.h"
@@ -13,41 +14,29 @@ namespace {
 
 constexpr char kCsrfCookie[] = "nuve_reset_csrf";
 
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
-}
+std::string Escape(const std::string& text) { return HtmlEscape(text); }
 
-std::string Page(const std::string& body) {
-  return "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
-         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-         "<title>重置密码 - NUVE浏览器</title><style>"
-         "body{font-family:sans-serif;background:#f4f6f8;margin:0}"
-         "main{max-width:22em;margin:4em auto;background:#fff;padding:2em;border-radius:8px;"
-         "box-shadow:0 1px 4px rgba(0,0,0,.15)}"
-         "h1{font-size:1.3em;margin-top:0}label{display:block;margin:1em 0 .3em}"
-         "input[type=password]{width:100%;box-sizing:border-box;padding:.5em;font-size:1em}"
-         "button{margin-top:1.5em;width:100%;padding:.6em;font-size:1em}"
-         ".error{color:#c00}</style></head><body><main>" +
-         body + "</main></body></html>\n";
-}
+std::string Page(const std::string& body) { return PageHtml("重置密码", body); }
 
 PageReply Message(int status, const std::string& title, const std::string& text) {
-  return {status, Page("<h1>" + Escape(title) + "</h1><p>" + Escape(text) + "</p>"), ""};
+  return MessagePage(status, "重置密码", title, text);
 }
 
 PageReply LinkGone() {
   return Message(410, "链接已失效", "此重置密码链接无效、已使用或已过期，请在NUVE浏览器中重新申请找回密码。");
+}
+
+PageReply Banned() { return Message(403, "无法重置密码", texts::kBanned); }
+
+// Whose link it is: nullopt when it is no link (any more); the account may
+// be banned.
+std::optional<User> LinkOwner(const ServiceDeps& deps, const std::string& digest) {
+  const std::int64_t now = deps.clock.NowMs();
+  return deps.store.Read([&](Tx& tx) -> std::optional<User> {
+    const auto user_id = tx.ResetTokenUser(digest, now);
+    if (!user_id) return std::nullopt;
+    return tx.FindUserById(*user_id);
+  });
 }
 
 }  // namespace
@@ -87,9 +76,9 @@ PageReply ResetPage::Form(const std::string& token, const std::string& error) co
 PageReply ResetPage::Show(const std::string& token) const {
   try {
     if (!IsTokenShaped(token)) return LinkGone();
-    const std::string digest = TokenDigest(token);
-    const std::int64_t now = deps_.clock.NowMs();
-    if (!deps_.store.Read([&](Tx& tx) { return tx.ResetTokenUser(digest, now); })) return LinkGone();
+    const auto owner = LinkOwner(deps_, TokenDigest(token));
+    if (!owner) return LinkGone();
+    if (owner->state == UserState::kBanned) return Banned();
     return Form(token, "");
   } catch (const StoreError& e) {
     LogError(std::string("reset page: ") + e.what());
@@ -107,21 +96,36 @@ PageReply ResetPage::Submit(const ApiRequest& form, const std::string& cookie_he
   if (!IsAcceptablePassword(password)) return Form(token, texts::kBadPassword);
   if (password != form.Field("password2")) return Form(token, "两次输入的密码不一致。");
   try {
+    // The link is checked before anything is hashed: a made-up or used link
+    // costs no hash.
+    const std::string digest = TokenDigest(token);
+    const auto owner = LinkOwner(deps_, digest);
+    if (!owner) return LinkGone();
+    if (owner->state == UserState::kBanned) return Banned();
     const auto hash = deps_.hasher.Hash(password);
     if (!hash) return Message(503, "暂时无法重置密码", texts::kBusy);
-    const std::string digest = TokenDigest(token);
     const std::int64_t now = deps_.clock.NowMs();
-    const bool done = deps_.store.Write([&](Tx& tx) {
+    enum class Outcome { kDone, kGone, kBanned };
+    const Outcome outcome = deps_.store.Write([&](Tx& tx) {
       const auto user_id = tx.TakeResetToken(digest, now);
-      if (!user_id) return false;
+      if (!user_id) return Outcome::kGone;
       const auto user = tx.FindUserById(*user_id);
-      if (!user) return false;
+      if (!user) return Outcome::kGone;
+      if (user->state == UserState::kBanned) return Outcome::kBanned;
       tx.SetPasswordHash(*user_id, *hash);
+      // Whoever knew the old password, or holds an older link or a pending
+      // change of address, is shut out.
       tx.DeleteSessionsOf(*user_id);
+      tx.DeleteResetTokensOf(*user_id);
+      tx.DeleteEmailChangesOf(*user_id);
+      // The favourites' key was wrapped with the old password: what the
+      // service keeps of them can no longer be opened.
+      tx.MarkSyncKeyReset(*user_id);
       LoginThrottle::Clear(tx, user->account);
-      return true;
+      return Outcome::kDone;
     });
-    if (!done) return LinkGone();
+    if (outcome == Outcome::kGone) return LinkGone();
+    if (outcome == Outcome::kBanned) return Banned();
     return Message(200, "密码已重置", "新密码已生效，请在NUVE浏览器中用新密码登录。");
   } catch (const StoreError& e) {
     LogError(std::string("reset page: ") + e.what());

@@ -2,9 +2,10 @@
 // The small page behind a password-reset link: GET /reset?t=TOKEN shows a
 // form for the new password, POST /reset sets it. The form is safe against
 // cross-site posts: it carries the link's secret token and a second random
-// value that must equal a SameSite=Strict cookie set with the form. A
-// successful reset uses the link up, ends every session of the account and
-// lifts the login throttle.
+// value that must equal a SameSite=Strict cookie set with the form. The link
+// is checked before the new password is hashed. A successful reset uses the
+// link up (and any older one), ends every session of the account and lifts
+// the login throttle; a banned account cannot reset.
 
 #include <string>
 

@@ -25,6 +25,8 @@ struct ServiceConfig {
   std::string public_url = "http://127.0.0.1:8808";
   std::string version_key = kDefaultVersionKey;
   std::string published_version = kDefaultPublishedVersion;
+  // Wrong passwords one client address may send per throttle window.
+  std::int64_t login_failures_per_client = 30;
 
   bool KnowsAppKey(const std::string& key) const;
 };

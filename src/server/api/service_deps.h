@@ -6,6 +6,7 @@
 #include "server/api/service_config.h"
 #include "server/mail/mailer.h"
 #include "server/security/password_hasher.h"
+#include "server/store/storage_reserve.h"
 #include "server/store/store.h"
 
 namespace nuve::server {
@@ -17,6 +18,7 @@ struct ServiceDeps {
   const Clock& clock;
   const ServiceConfig& config;
   SessionRenewer& sessions;
+  const StorageReserve& storage;
 };
 
 }  // namespace nuve::server

@@ -11,8 +11,16 @@ ThrottleVerdict LoginThrottle::Check(Tx& tx, std::string_view account, std::int6
   return {true, tx.OldestLoginFailure(account, since) + kLoginFailureWindowMs};
 }
 
-ThrottleVerdict LoginThrottle::RecordFailure(Tx& tx, std::string_view account, std::int64_t now) {
-  tx.InsertLoginFailure(account, now);
+ThrottleVerdict LoginThrottle::CheckClient(Tx& tx, std::string_view client, std::int64_t now,
+                                           std::int64_t allowed) {
+  const std::int64_t since = now - kLoginFailureWindowMs + 1;
+  if (client.empty() || tx.CountClientFailures(client, since) < allowed) return {};
+  return {true, tx.OldestClientFailure(client, since) + kLoginFailureWindowMs};
+}
+
+ThrottleVerdict LoginThrottle::RecordFailure(Tx& tx, std::string_view account, std::string_view client,
+                                             std::int64_t now) {
+  tx.InsertLoginFailure(account, client, now);
   return Check(tx, account, now);
 }
 

@@ -4,8 +4,17 @@
 
 namespace nuve::server {
 
-MailReservation MailQuota::Reserve(Tx& tx, std::string_view kind, std::string_view address,
+std::string MailboxKey(std::string_view address) {
+  std::string key(address);
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
+MailReservation MailQuota::Reserve(Tx& tx, std::string_view kind, std::string_view address_as_given,
                                    std::string_view client, std::int64_t now) {
+  const std::string address = MailboxKey(address_as_given);
   const MailCounts counts = tx.CountMails(kind, address, client, now - kDayMs);
   MailReservation r;
   if (counts.last_to_address > 0 && now - counts.last_to_address < kMailIntervalMs) {

@@ -1,8 +1,10 @@
 #pragma once
 // A bounded set of open connections shared by the request threads. A thread
-// leases one for a transaction and gives it back; when all are out, it waits.
-// A connection found unusable is dropped and a new one opened next time.
+// leases one for a transaction and gives it back; when all are out, it waits
+// (until a deadline, when it has one). A connection found unusable is
+// dropped and a new one opened next time.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -10,6 +12,8 @@
 #include <mutex>
 #include <utility>
 #include <vector>
+
+#include "server/store/store_error.h"
 
 namespace nuve::server {
 
@@ -44,9 +48,17 @@ class ConnectionPool {
 
   ConnectionPool(Factory factory, std::size_t max_size) : factory_(std::move(factory)), max_size_(max_size) {}
 
-  Lease Acquire() {
+  Lease Acquire() { return Acquire(std::chrono::steady_clock::time_point::max()); }
+
+  // Throws StoreError (kBusy) when no connection is free by `deadline`.
+  Lease Acquire(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    returned_.wait(lock, [this] { return !idle_.empty() || open_ < max_size_; });
+    const auto free = [this] { return !idle_.empty() || open_ < max_size_; };
+    if (deadline == std::chrono::steady_clock::time_point::max()) {
+      returned_.wait(lock, free);
+    } else if (!returned_.wait_until(lock, deadline, free)) {
+      throw StoreError(StoreErrorKind::kBusy, "every database connection is in use");
+    }
     if (!idle_.empty()) {
       std::unique_ptr<Connection> connection = std::move(idle_.back());
       idle_.pop_back();

@@ -74,6 +74,18 @@ struct FeedbackEntry {
   std::int64_t create_time = 0;
 };
 
+// A login session as stored.
+struct SessionSeen {
+  std::int64_t user_id = 0;
+  std::int64_t last_seen = 0;
+};
+
+// An e-mail change that waits for its confirmation link.
+struct EmailChange {
+  std::int64_t user_id = 0;
+  std::string new_email;
+};
+
 // What the mail log says about one address and one client address.
 struct MailCounts {
   std::int64_t last_to_address = 0;  // 0 = none within the day

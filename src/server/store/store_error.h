@@ -12,6 +12,7 @@ enum class StoreErrorKind {
   kFull,         // the disk or the database's size limit is reached
   kCorrupt,      // the file is damaged or not a database
   kUnavailable,  // the database server cannot be reached
+  kTimedOut,     // the database server did not answer in time
   kOther,
 };
 

@@ -104,8 +104,18 @@ std::optional<std::int64_t> Tx::TouchSession(std::string_view token_digest, std:
       {token_digest, now, valid_since}));
 }
 
+std::optional<SessionSeen> Tx::FindSession(std::string_view token_digest) {
+  const SqlRows rows = sql_.Query("SELECT user_id, last_seen FROM sessions WHERE token_digest = $1", {token_digest});
+  if (rows.empty()) return std::nullopt;
+  return SessionSeen{rows.front().Int(0), rows.front().Int(1)};
+}
+
 void Tx::DeleteSessionsOf(std::int64_t user_id) {
   sql_.Query("DELETE FROM sessions WHERE user_id = $1", {user_id});
+}
+
+void Tx::DeleteOtherSessionsOf(std::int64_t user_id, std::string_view keep_digest) {
+  sql_.Query("DELETE FROM sessions WHERE user_id = $1 AND token_digest <> $2", {user_id, keep_digest});
 }
 
 void Tx::PutRegisterCode(std::string_view email, std::string_view code, std::int64_t expires) {
@@ -172,8 +182,21 @@ std::int64_t Tx::OldestLoginFailure(std::string_view account, std::int64_t since
       .value_or(0);
 }
 
-void Tx::InsertLoginFailure(std::string_view account, std::int64_t now) {
-  sql_.Query("INSERT INTO login_failures (account, failed_at) VALUES ($1, $2)", {account, now});
+std::int64_t Tx::CountClientFailures(std::string_view client, std::int64_t since) {
+  return FirstInt(sql_.Query("SELECT count(*) FROM login_failures WHERE client = $1 AND failed_at >= $2",
+                             {client, since}))
+      .value_or(0);
+}
+
+std::int64_t Tx::OldestClientFailure(std::string_view client, std::int64_t since) {
+  return FirstInt(sql_.Query(
+                      "SELECT coalesce(min(failed_at), 0) FROM login_failures WHERE client = $1 AND failed_at >= $2",
+                      {client, since}))
+      .value_or(0);
+}
+
+void Tx::InsertLoginFailure(std::string_view account, std::string_view client, std::int64_t now) {
+  sql_.Query("INSERT INTO login_failures (account, client, failed_at) VALUES ($1, $2, $3)", {account, client, now});
 }
 
 void Tx::ClearLoginFailures(std::string_view account) {
@@ -195,6 +218,35 @@ std::optional<std::int64_t> Tx::TakeResetToken(std::string_view token_digest, st
       "DELETE FROM reset_tokens WHERE token_digest = $1 AND expires > $2 RETURNING user_id", {token_digest, now}));
 }
 
+void Tx::DeleteResetTokensOf(std::int64_t user_id) {
+  sql_.Query("DELETE FROM reset_tokens WHERE user_id = $1", {user_id});
+}
+
+void Tx::InsertEmailChange(std::string_view token_digest, std::int64_t user_id, std::string_view new_email,
+                           std::int64_t expires) {
+  sql_.Query("INSERT INTO email_changes (token_digest, user_id, new_email, expires) VALUES ($1, $2, $3, $4)",
+             {token_digest, user_id, new_email, expires});
+}
+
+std::optional<EmailChange> Tx::FindEmailChange(std::string_view token_digest, std::int64_t now) {
+  const SqlRows rows = sql_.Query(
+      "SELECT user_id, new_email FROM email_changes WHERE token_digest = $1 AND expires > $2", {token_digest, now});
+  if (rows.empty()) return std::nullopt;
+  return EmailChange{rows.front().Int(0), rows.front().Text(1)};
+}
+
+std::optional<EmailChange> Tx::TakeEmailChange(std::string_view token_digest, std::int64_t now) {
+  const SqlRows rows = sql_.Query(
+      "DELETE FROM email_changes WHERE token_digest = $1 AND expires > $2 RETURNING user_id, new_email",
+      {token_digest, now});
+  if (rows.empty()) return std::nullopt;
+  return EmailChange{rows.front().Int(0), rows.front().Text(1)};
+}
+
+void Tx::DeleteEmailChangesOf(std::int64_t user_id) {
+  sql_.Query("DELETE FROM email_changes WHERE user_id = $1", {user_id});
+}
+
 std::optional<std::string> Tx::Setting(std::string_view name) {
   const SqlRows rows = sql_.Query("SELECT value FROM settings WHERE name = $1", {name});
   if (rows.empty()) return std::nullopt;
@@ -207,12 +259,14 @@ void Tx::PutSetting(std::string_view name, std::string_view value) {
       {name, value});
 }
 
-void Tx::Purge(std::int64_t now, std::int64_t session_valid_since, std::int64_t log_since) {
+void Tx::Purge(std::int64_t now, std::int64_t session_valid_since, std::int64_t log_since,
+               std::int64_t failures_since) {
   sql_.Query("DELETE FROM sessions WHERE last_seen < $1", {session_valid_since});
   sql_.Query("DELETE FROM register_codes WHERE expires <= $1", {now});
   sql_.Query("DELETE FROM reset_tokens WHERE expires <= $1", {now});
+  sql_.Query("DELETE FROM email_changes WHERE expires <= $1", {now});
   sql_.Query("DELETE FROM mail_log WHERE sent < $1", {log_since});
-  sql_.Query("DELETE FROM login_failures WHERE failed_at < $1", {log_since});
+  sql_.Query("DELETE FROM login_failures WHERE failed_at < $1", {failures_since});
 }
 
 }  // namespace nuve::server

@@ -27,19 +27,32 @@ std::optional<ImageContent> Tx::ImageBytes(std::string_view hash) {
   return ImageContent{rows.front().Text(0), rows.front().Text(1)};
 }
 
-ImageRecord Tx::SaveImage(std::string_view hash, std::string_view mime, std::string_view bytes, std::int64_t now) {
+ImageRecord Tx::SaveImage(std::string_view hash, std::string_view mime, std::string_view bytes, std::int64_t now,
+                          std::optional<std::int64_t> uploader) {
   const SqlRows rows = sql_.Query(
-      "INSERT INTO images (hash, mime, content, created, reference_num) VALUES ($1, $2, $3, $4, 1) "
+      "INSERT INTO images (hash, mime, content, created, reference_num, uploader_id) VALUES ($1, $2, $3, $4, 1, $5) "
       "ON CONFLICT (hash) DO UPDATE SET reference_num = images.reference_num + 1 "
       "RETURNING id, hash, mime, created, reference_num",
-      {hash, mime, SqlParam::Blob(bytes), now});
+      {hash, mime, SqlParam::Blob(bytes), now, uploader ? SqlParam(*uploader) : SqlParam::Null()});
   return ImageFromRow(rows.at(0));
+}
+
+std::int64_t Tx::CountImagesStoredBy(std::int64_t user_id, std::int64_t since) {
+  return sql_.Query("SELECT count(*) FROM images WHERE uploader_id = $1 AND created > $2", {user_id, since})
+      .at(0)
+      .Int(0);
 }
 
 void Tx::InsertFeedback(std::int64_t user_id, std::string_view title, std::string_view content,
                         std::int64_t now) {
   sql_.Query("INSERT INTO feedback (user_id, title, content, created) VALUES ($1, $2, $3, $4)",
              {user_id, title, content, now});
+}
+
+std::int64_t Tx::CountFeedbackSince(std::int64_t user_id, std::int64_t since) {
+  return sql_.Query("SELECT count(*) FROM feedback WHERE user_id = $1 AND created > $2", {user_id, since})
+      .at(0)
+      .Int(0);
 }
 
 std::vector<FeedbackEntry> Tx::ListFeedback(std::int64_t limit) {
@@ -92,6 +105,13 @@ std::optional<std::string> Tx::UserData(std::int64_t user_id, std::string_view k
 
 std::int64_t Tx::CountUserData(std::int64_t user_id) {
   return sql_.Query("SELECT count(*) FROM user_data WHERE user_id = $1", {user_id}).at(0).Int(0);
+}
+
+std::int64_t Tx::UserDataBytes(std::int64_t user_id) {
+  const char* sql = sql_.dialect() == SqlDialect::kSqlite
+                        ? "SELECT coalesce(sum(length(CAST(value AS BLOB))), 0) FROM user_data WHERE user_id = $1"
+                        : "SELECT coalesce(sum(octet_length(value)), 0) FROM user_data WHERE user_id = $1";
+  return sql_.Query(sql, {user_id}).at(0).Int(0);
 }
 
 void Tx::PutUserData(std::int64_t user_id, std::string_view key, std::string_view value, std::int64_t now) {

@@ -1,5 +1,9 @@
 #include "server/store/postgres/pg_connection.h"
 
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <vector>
 
@@ -25,15 +29,30 @@ StoreErrorKind KindOfState(const std::string& state) {
 
 }  // namespace
 
-PgConnection::PgConnection(const std::string& address) {
-  conn_ = PQconnectdb(address.c_str());
-  if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) {
-    std::string detail = conn_ != nullptr ? PQerrorMessage(conn_) : "out of memory";
-    PQfinish(conn_);
-    conn_ = nullptr;
-    while (!detail.empty() && (detail.back() == '\n' || detail.back() == ' ')) detail.pop_back();
-    throw StoreError(StoreErrorKind::kUnavailable, "postgresql: cannot connect: " + detail);
+PgConnection::PgConnection(const std::string& address, Deadline deadline) : deadline_(deadline) {
+  // Ours first: the operator's address, expanded last, may set its own.
+  const char* const keys[] = {"keepalives", "keepalives_idle", "keepalives_interval", "keepalives_count",
+                              "tcp_user_timeout", "connect_timeout", "dbname", nullptr};
+  const char* const values[] = {"1", "30", "10", "3", "5000", "5", address.c_str(), nullptr};
+  conn_ = PQconnectStartParams(keys, values, 1);
+  if (conn_ == nullptr) throw StoreError(StoreErrorKind::kUnavailable, "postgresql: cannot connect: out of memory");
+  PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+  while (status != PGRES_POLLING_OK) {
+    if (PQstatus(conn_) == CONNECTION_BAD || status == PGRES_POLLING_FAILED) {
+      std::string detail = PQerrorMessage(conn_);
+      while (!detail.empty() && (detail.back() == '\n' || detail.back() == ' ')) detail.pop_back();
+      PQfinish(conn_);
+      conn_ = nullptr;
+      throw StoreError(StoreErrorKind::kUnavailable, "postgresql: cannot connect: " + detail);
+    }
+    if (!Wait(status == PGRES_POLLING_READING ? POLLIN : POLLOUT)) {
+      PQfinish(conn_);
+      conn_ = nullptr;
+      throw StoreError(StoreErrorKind::kTimedOut, "postgresql: cannot connect: no answer in time");
+    }
+    status = PQconnectPoll(conn_);
   }
+  PQsetnonblocking(conn_, 1);
   // Quiet the server's NOTICE lines (they would go to standard error).
   PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
 }
@@ -42,16 +61,76 @@ PgConnection::~PgConnection() { PQfinish(conn_); }
 
 bool PgConnection::Usable() const { return conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK; }
 
+bool PgConnection::Wait(short events) {
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{PQsocket(conn_), events, 0};
+    const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 60'000)));
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
+
+void PgConnection::GiveUp(const std::string& what) {
+  // The connection is in an unknown state: it goes.
+  PQfinish(conn_);
+  conn_ = nullptr;
+  throw StoreError(StoreErrorKind::kTimedOut, "postgresql: " + what);
+}
+
+PGresult* PgConnection::Collect() {
+  for (;;) {
+    const int flushed = PQflush(conn_);
+    if (flushed == 0) break;
+    if (flushed < 0) Fail(nullptr);
+    if (!Wait(POLLIN | POLLOUT)) GiveUp("no answer within the time allowed");
+    if (!PQconsumeInput(conn_)) Fail(nullptr);
+  }
+  PGresult* last = nullptr;
+  PGresult* failed = nullptr;
+  for (;;) {
+    while (PQisBusy(conn_)) {
+      if (!Wait(POLLIN)) {
+        PQclear(last);
+        PQclear(failed);
+        GiveUp("no answer within the time allowed");
+      }
+      if (!PQconsumeInput(conn_)) {
+        PQclear(last);
+        PQclear(failed);
+        Fail(nullptr);
+      }
+    }
+    PGresult* result = PQgetResult(conn_);
+    if (result == nullptr) break;
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && failed == nullptr) {
+      failed = result;
+    } else {
+      PQclear(last);
+      last = result;
+    }
+  }
+  if (failed != nullptr) {
+    PQclear(last);
+    Fail(failed);
+  }
+  return last;
+}
+
 void PgConnection::Fail(PGresult* result) {
   std::string state;
-  std::string detail = PQerrorMessage(conn_);
+  std::string detail = conn_ != nullptr ? PQerrorMessage(conn_) : "connection lost";
   if (result != nullptr) {
     if (const char* s = PQresultErrorField(result, PG_DIAG_SQLSTATE)) state = s;
     if (const char* m = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) detail = m;
     PQclear(result);
   }
   while (!detail.empty() && (detail.back() == '\n' || detail.back() == ' ')) detail.pop_back();
-  const StoreErrorKind kind = PQstatus(conn_) != CONNECTION_OK ? StoreErrorKind::kUnavailable : KindOfState(state);
+  const StoreErrorKind kind =
+      conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK ? StoreErrorKind::kUnavailable : KindOfState(state);
   throw StoreError(kind, "postgresql: " + (state.empty() ? std::string() : state + " ") + detail);
 }
 
@@ -73,11 +152,14 @@ SqlRows PgConnection::Query(std::string_view sql, std::span<const SqlParam> para
         break;
     }
   }
+  if (!Usable()) Fail(nullptr);
   const std::string text(sql);
-  PGresult* raw = PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()), nullptr, values.data(),
-                               lengths.data(), formats.data(), 0);
-  const ExecStatusType status = raw != nullptr ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
-  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) Fail(raw);
+  if (!PQsendQueryParams(conn_, text.c_str(), static_cast<int>(params.size()), nullptr, values.data(),
+                         lengths.data(), formats.data(), 0)) {
+    Fail(nullptr);
+  }
+  PGresult* raw = Collect();
+  if (raw == nullptr) Fail(nullptr);
   Result result(raw);
 
   SqlRows rows;
@@ -106,11 +188,10 @@ SqlRows PgConnection::Query(std::string_view sql, std::span<const SqlParam> para
 }
 
 void PgConnection::Execute(std::string_view script) {
+  if (!Usable()) Fail(nullptr);
   const std::string text(script);
-  PGresult* raw = PQexec(conn_, text.c_str());
-  const ExecStatusType status = raw != nullptr ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Fail(raw);
-  PQclear(raw);
+  if (!PQsendQuery(conn_, text.c_str())) Fail(nullptr);
+  PQclear(Collect());
 }
 
 }  // namespace nuve::server

@@ -1,5 +1,7 @@
 #include "server/store/postgres/pg_schema.h"
 
+#include "server/store/sync_schema.h"
+
 namespace nuve::server {
 namespace {
 
@@ -86,6 +88,29 @@ CREATE TABLE settings (
   value TEXT NOT NULL
 );
 )sql"},
+    {2, R"sql(
+-- Logins are limited per client address as well as per account.
+ALTER TABLE login_failures ADD COLUMN client TEXT NOT NULL DEFAULT '';
+CREATE INDEX login_failures_client ON login_failures (client, failed_at);
+-- Mail limits and registration codes go by the address in lower case.
+UPDATE mail_log SET address = lower(address);
+DELETE FROM register_codes WHERE email <> lower(email);
+-- Quotas: who stored an image, and how much feedback a user sent.
+ALTER TABLE images ADD COLUMN uploader_id BIGINT;
+CREATE INDEX images_uploader ON images (uploader_id, created);
+CREATE INDEX feedback_user ON feedback (user_id, created);
+-- A new link voids the older ones of the account.
+CREATE INDEX reset_tokens_user ON reset_tokens (user_id);
+-- An e-mail change waits for the link sent to the new address.
+CREATE TABLE email_changes (
+  token_digest TEXT PRIMARY KEY,
+  user_id BIGINT NOT NULL REFERENCES users (id) ON DELETE CASCADE,
+  new_email TEXT NOT NULL,
+  expires BIGINT NOT NULL
+);
+CREATE INDEX email_changes_user ON email_changes (user_id);
+)sql"},
+    {3, kPostgresSyncStep},
 };
 
 }  // namespace
