@@ -43,6 +43,31 @@ ApiResponse ReplyOf(const std::string& bytes) { return ApiResponse(DecodeReplyTe
 
 }  // namespace
 
+int HttpStatusOf(const std::string& headers) {
+  // After a "100 Continue" comes the real status line: the last one counts.
+  std::size_t at = headers.rfind("\nHTTP/");
+  at = at == std::string::npos ? (headers.starts_with("HTTP/") ? 0 : std::string::npos) : at + 1;
+  if (at == std::string::npos) return 0;
+  const std::size_t space = headers.find(' ', at);
+  if (space == std::string::npos) return 0;
+  int status = 0;
+  for (std::size_t i = space + 1; i < headers.size() && i < space + 4; ++i) {
+    if (headers[i] < '0' || headers[i] > '9') return 0;
+    status = status * 10 + (headers[i] - '0');
+  }
+  return status;
+}
+
+RenewalResult RenewalResultOf(int status, const ApiResponse& reply) {
+  if (status == 0 || status >= 500) return RenewalResult::kUnreachable;
+  if (reply.IsSuccess()) return RenewalResult::kRenewed;
+  // The envelope says "result": false; a proxy's or a portal's page, or a
+  // reply cut short, does not.
+  const bool envelope = SharedJson().GetValue(reply.Text(), "result") == "false";
+  if (!envelope || reply.Code() == 5) return RenewalResult::kUnreachable;
+  return RenewalResult::kRefused;
+}
+
 AccountClient::AccountClient(LoginSession& session, std::string service_host, std::string app_key,
                              std::stop_token stop)
     : session_(session),
@@ -87,7 +112,10 @@ ApiResponse AccountClient::Login(const std::string& account, const std::string& 
       options.body = FormBody().Add("token", session.Token()).Text();
       options.timeout_seconds = timeout;
       options.stop = stop;
-      return ReplyOf(SendRequest(url, options)).IsSuccess();
+      std::string headers;
+      options.response_headers = &headers;
+      const ApiResponse renewal = ReplyOf(SendRequest(url, options));
+      return RenewalResultOf(HttpStatusOf(headers), renewal);
     });
   }
   return reply;
@@ -114,12 +142,10 @@ ApiResponse AccountClient::Register(const std::string& account, const std::strin
 
 ApiResponse AccountClient::ChangePassword(const std::string& account, const std::string& old_password,
                                           const std::string& new_password) {
-  return Post("/api/replyPassword.e", FormBody()
-                                          .Add("account", account)
-                                          .Add("appKey", app_key_)
-                                          .Add("oldPwd", old_password)
-                                          .Add("newPwd", new_password)
-                                          .Text());
+  FormBody body;
+  body.Add("account", account).Add("appKey", app_key_).Add("oldPwd", old_password).Add("newPwd", new_password);
+  if (const std::string token = session_.Token(); !token.empty()) body.Add("token", token);
+  return Post("/api/replyPassword.e", body.Text());
 }
 
 ApiResponse AccountClient::SendPasswordResetMail(const std::string& account) {

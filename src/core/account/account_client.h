@@ -38,6 +38,16 @@ struct UserInfoUpdate {
 // The application key every window sets on its client before any request.
 inline constexpr char kApplicationKey[] = "7a1e0c92-4b3d-4e8f-a615-2c9d8b0f4e37";
 
+// What a keep-alive's reply says about the login. `status` is the reply's
+// HTTP status (0 when no reply came). Only a reply of the service that
+// refuses the token (its envelope, without success, from a status below 500,
+// and not code 5, which says the service itself failed) ends the login;
+// anything else (no reply, a server error, a page that is not the
+// envelope, the service busy) is a failure to reach it.
+RenewalResult RenewalResultOf(int status, const ApiResponse& reply);
+// The status code of the last reply in raw reply headers; 0 when none.
+int HttpStatusOf(const std::string& headers);
+
 class AccountClient {
  public:
   // `service_host` is host[:port] (plain HTTP) or "https://host[:port]";
@@ -63,6 +73,8 @@ class AccountClient {
                     const std::string& login_key = "");
   ApiResponse Register(const std::string& account, const std::string& password,
                        const RegisterFields& fields = {});
+  // Sends the login token as well when there is one: the service then ends
+  // every other session of the account and keeps this one.
   ApiResponse ChangePassword(const std::string& account, const std::string& old_password,
                              const std::string& new_password);
   ApiResponse SendPasswordResetMail(const std::string& account);
@@ -81,6 +93,8 @@ class AccountClient {
   // Asks whether the service already holds the image (by the lower-case hex
   // MD5 of its bytes) and uploads it only when it does not.
   ApiResponse UploadImage(const std::string& image);
+  // nuve-account-server refuses an update that carries an e-mail: the
+  // address changes only with the password and a link sent to the new one.
   ApiResponse UpdateUserInfo(const UserInfoUpdate& update);
 
  private:

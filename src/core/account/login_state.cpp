@@ -30,9 +30,9 @@ void LoginState::Subscription::Reset() {
 }
 
 LoginState::LoginState(std::filesystem::path login_ini, std::chrono::milliseconds keepalive_interval,
-                       LoginSession::ExpiredCallback on_expired)
+                       LoginSession::ExpiredCallback on_expired, std::chrono::milliseconds first_retry)
     : login_ini_(std::move(login_ini), /*owner_only=*/true),
-      session_(keepalive_interval, std::move(on_expired)),
+      session_(keepalive_interval, std::move(on_expired), first_retry),
       registry_(std::make_shared<Subscription::Registry>()) {}
 
 std::string LoginState::StoredState() const { return login_ini_.Read(kSection, kStateKey); }

@@ -46,9 +46,13 @@ class LoginState {
     int id_ = 0;
   };
 
-  // `on_expired` runs on the keep-alive thread when a renewal fails.
+  // `on_expired` runs on the keep-alive thread when the service refused a
+  // renewal (see LoginSession); the program then ends the login with
+  // LogOut on its UI thread and tells the user. `first_retry`: see
+  // LoginSession.
   LoginState(std::filesystem::path login_ini, std::chrono::milliseconds keepalive_interval,
-             LoginSession::ExpiredCallback on_expired);
+             LoginSession::ExpiredCallback on_expired,
+             std::chrono::milliseconds first_retry = kFirstRenewalRetry);
   LoginState(const LoginState&) = delete;
   LoginState& operator=(const LoginState&) = delete;
 

@@ -7,16 +7,36 @@
 // no Secret Service on it, every call says the store cannot be reached and
 // the caller keeps the password in login.ini instead.
 
+#include <libsecret/secret.h>
+
+#include <string>
+
 #include "core/account/password_store.h"
 
 namespace nuve::core {
 
 class SecretPasswordStore : public PasswordStore {
  public:
+  // The remembered password's schema and item label.
+  SecretPasswordStore();
+  // Another kind of secret (the favourites sync's data key): its own schema
+  // name, key attribute and the label the desktop's keyring shows, with the
+  // account after it.
+  SecretPasswordStore(std::string schema_name, std::string key_attribute, std::string label);
+  // The schema points into the object's own texts.
+  SecretPasswordStore(const SecretPasswordStore&) = delete;
+  SecretPasswordStore& operator=(const SecretPasswordStore&) = delete;
+
   std::optional<std::string> Lookup(const std::string& key, std::stop_token stop = {}) override;
   bool Store(const std::string& key, const std::string& account, const std::string& password,
              std::stop_token stop = {}) override;
   bool Clear(const std::string& key, std::stop_token stop = {}) override;
+
+ private:
+  std::string schema_name_;
+  std::string key_attribute_;
+  std::string label_;
+  SecretSchema schema_{};
 };
 
 }  // namespace nuve::core

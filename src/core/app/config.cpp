@@ -69,9 +69,12 @@ Config Config::FromEnvironment() {
   c.search_engine = Env("NUVE_SEARCH_ENGINE", built::kSearchEngine);
   c.search_query = Env("NUVE_SEARCH_QUERY", built::kSearchQuery);
   c.download_dir = DownloadFolder();
+  c.packaged_filter_lists = Env("NUVE_PACKAGED_FILTER_LISTS",
+                                "/usr/share/chromium/extensions/ublock-origin/assets/thirdparties/easylist");
   c.developer_extras = Env("NUVE_DEVELOPER_EXTRAS", "0") == "1";
 
   c.keepalive_ms = EnvMilliseconds("NUVE_KEEPALIVE_MS", c.keepalive_ms);
+  c.keepalive_retry_ms = EnvMilliseconds("NUVE_KEEPALIVE_RETRY_MS", c.keepalive_retry_ms);
   c.page_timeout_ms = EnvMilliseconds("NUVE_PAGE_TIMEOUT_MS", c.page_timeout_ms);
   return c;
 }

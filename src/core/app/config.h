@@ -31,9 +31,15 @@ struct Config {
   // Where downloads are saved: $NUVE_DOWNLOAD_DIR, else the desktop's
   // download folder (xdg-user-dirs), else ~/Downloads.
   std::filesystem::path download_dir;
+  // Debian's packaged filter lists (EasyList, EasyPrivacy):
+  // $NUVE_PACKAGED_FILTER_LISTS, else the folder of webext-ublock-origin.
+  std::filesystem::path packaged_filter_lists;
   // The web inspector is available from the start (NUVE_DEVELOPER_EXTRAS=1).
   bool developer_extras = false;
   int keepalive_ms = 240000;
+  // The wait after a keep-alive that did not reach the service; each next
+  // one doubles, up to keepalive_ms (NUVE_KEEPALIVE_RETRY_MS).
+  int keepalive_retry_ms = 15000;
   // How long a page may take before the first byte arrives before its tab
   // shows an error page (NUVE_PAGE_TIMEOUT_MS).
   int page_timeout_ms = 60000;

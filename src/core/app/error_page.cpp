@@ -2,15 +2,10 @@
 
 #include <gio/gio.h>
 
+#include "core/util/html_text.h"
+
 namespace nuve::core {
 namespace {
-
-std::string Escape(std::string_view text) {
-  gchar* escaped = g_markup_escape_text(text.data(), static_cast<gssize>(text.size()));
-  std::string result(escaped);
-  g_free(escaped);
-  return result;
-}
 
 std::string Named(std::string_view host) { return host.empty() ? std::string("服务器") : "服务器 " + std::string(host); }
 
@@ -63,10 +58,10 @@ std::string TlsProblemText(unsigned flags) {
 
 std::string ErrorPageHtml(std::string_view title, std::string_view message, std::string_view address,
                           std::string_view hint) {
-  return "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\"><title>" + Escape(title) +
-         "</title></head><body style=\"font-family:sans-serif;margin:3em;max-width:42em\"><h1>" + Escape(title) +
-         "</h1><p>" + Escape(message) + "</p><p style=\"color:#555;word-break:break-all\">" + Escape(address) +
-         "</p><p>" + Escape(hint) + "</p></body></html>";
+  return "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\"><title>" + HtmlEscape(title) +
+         "</title></head><body style=\"font-family:sans-serif;margin:3em;max-width:42em\"><h1>" + HtmlEscape(title) +
+         "</h1><p>" + HtmlEscape(message) + "</p><p style=\"color:#555;word-break:break-all\">" + HtmlEscape(address) +
+         "</p><p>" + HtmlEscape(hint) + "</p></body></html>";
 }
 
 std::string HostOf(std::string_view address) {

@@ -294,13 +294,12 @@ HistoryStore::Entries HistoryStore::Query(const char* sql, const std::vector<std
   return entries;
 }
 
-void HistoryStore::Complete(const std::string& typed, int limit, EntriesCallback done) {
-  const unsigned generation = ++completion_generation_;
-  Post([this, typed, limit, generation, done = std::move(done)] {
+void HistoryStore::Complete(const std::string& typed, int limit, EntriesCallback done, std::stop_token moot) {
+  Post([this, typed, limit, moot, done = std::move(done)] {
     Entries entries;
     const std::string text = AsciiLower(StripForCompletion(typed));
     // A newer request (the next key) makes this one moot: skip the work.
-    if (!text.empty() && generation == completion_generation_.load()) entries = Completions(text, limit);
+    if (!text.empty() && !moot.stop_requested()) entries = Completions(text, limit);
     if (done) done(std::move(entries));
   });
 }
@@ -357,6 +356,16 @@ void HistoryStore::Search(const std::string& text, int limit, EntriesCallback do
                             " WHERE instr(search, ?1) > 0 OR instr(url, ?1) > 0"
                             " ORDER BY last_visit DESC, visit_order DESC LIMIT ?2",
                             {text}, limit);
+    if (done) done(std::move(entries));
+  });
+}
+
+void HistoryStore::MostVisited(std::int64_t since, int limit, EntriesCallback done) {
+  Post([this, since, limit, done = std::move(done)] {
+    Entries entries = Query("SELECT url, title, visits, last_visit FROM history"
+                            " WHERE last_visit >= CAST(?1 AS INTEGER)"
+                            " ORDER BY visits DESC, last_visit DESC, visit_order DESC LIMIT ?2",
+                            {std::to_string(since)}, limit);
     if (done) done(std::move(entries));
   });
 }

@@ -11,13 +11,13 @@
 // written) leaves the store empty: every failure is one logged line, and
 // the browser goes on without history.
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,11 +53,16 @@ class HistoryStore {
   // those whose address (without scheme and "www.") begins with it, then
   // those whose address or title contains it; each group by rank (visits and
   // recency), case-insensitively for ASCII letters. Empty text gives
-  // nothing; so does a request overtaken by a newer one before it ran.
-  void Complete(const std::string& typed, int limit, EntriesCallback done);
+  // nothing; so does a request whose `moot` token stopped (the asker's
+  // scope was renewed for a newer request) before the worker reached it.
+  void Complete(const std::string& typed, int limit, EntriesCallback done, std::stop_token moot = {});
   // Up to `limit` pages whose address or title contains `text` (all pages
   // for ""), the latest visit first, for the history window.
   void Search(const std::string& text, int limit, EntriesCallback done);
+  // Up to `limit` pages last visited at or after `since` (seconds since the
+  // epoch), the most visited first (the later visit first among equals),
+  // for the start page.
+  void MostVisited(std::int64_t since, int limit, EntriesCallback done);
 
   void Delete(const std::string& url, std::function<void()> done = {});
   void Clear(std::function<void()> done = {});
@@ -84,7 +89,6 @@ class HistoryStore {
   std::condition_variable wake_;
   std::deque<Task> tasks_;
   bool stopping_ = false;
-  std::atomic<unsigned> completion_generation_{0};
   std::thread worker_;
 };
 

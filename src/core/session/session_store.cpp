@@ -27,6 +27,11 @@ SessionStore::~SessionStore() {
 }
 
 SessionList SessionStore::Load() const {
+  std::vector<SessionList> windows = LoadWindows();
+  return windows.empty() ? SessionList{} : std::move(windows.front());
+}
+
+std::vector<SessionList> SessionStore::LoadWindows() const {
   gchar* data = nullptr;
   gsize length = 0;
   GError* error = nullptr;
@@ -38,15 +43,19 @@ SessionList SessionStore::Load() const {
   const std::string text(data, length);
   g_free(data);
   std::string problem;
-  SessionList list = ParseSession(text, problem);
+  std::vector<SessionList> windows = ParseSessions(text, problem);
   if (!problem.empty()) {
-    LogWarning(kWhere, file_.string() + " is damaged (" + problem + "); " + std::to_string(list.tabs.size()) +
+    size_t tabs = 0;
+    for (const SessionList& list : windows) tabs += list.tabs.size();
+    LogWarning(kWhere, file_.string() + " is damaged (" + problem + "); " + std::to_string(tabs) +
                            " tabs can be reopened");
   }
-  return list;
+  return windows;
 }
 
-void SessionStore::Save(SessionList list) {
+void SessionStore::Save(SessionList list) { SaveWindows({std::move(list)}); }
+
+void SessionStore::SaveWindows(std::vector<SessionList> list) {
   {
     std::lock_guard lock(mutex_);
     pending_ = std::move(list);
@@ -74,7 +83,7 @@ void SessionStore::Run() {
   for (;;) {
     wake_.wait(lock, [this] { return stopping_ || pending_ || remove_; });
     if (!pending_ && !remove_) break;  // stopping with nothing left to write
-    std::optional<SessionList> list = std::move(pending_);
+    std::optional<std::vector<SessionList>> list = std::move(pending_);
     pending_.reset();
     const bool remove = remove_;
     remove_ = false;
@@ -97,10 +106,10 @@ void SessionStore::Run() {
   }
 }
 
-void SessionStore::Write(const SessionList& list) {
+void SessionStore::Write(const std::vector<SessionList>& windows) {
   std::error_code ec;
   std::filesystem::create_directories(file_.parent_path(), ec);
-  const std::string text = SerializeSession(list);
+  const std::string text = SerializeSessions(windows);
   GError* error = nullptr;
   // The list names the pages the user had open: readable by the owner only.
   if (!g_file_set_contents_full(file_.c_str(), text.data(), static_cast<gssize>(text.size()),

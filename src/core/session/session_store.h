@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "core/session/session_list.h"
 
@@ -26,8 +27,12 @@ class SessionStore {
   // The list of the previous run; empty (and one logged line) when the file
   // is missing, damaged or unreadable.
   SessionList Load() const;
+  // Every window's list of the previous run, the first first; empty as Load.
+  std::vector<SessionList> LoadWindows() const;
   // Replaces the kept list (written soon, on the worker).
   void Save(SessionList list);
+  // Replaces the kept lists with one per window.
+  void SaveWindows(std::vector<SessionList> windows);
   // Forgets the kept list (the file goes; a list waiting to be written too).
   void Remove();
   // Blocks until what was asked so far is on disk.
@@ -37,13 +42,13 @@ class SessionStore {
 
  private:
   void Run();
-  void Write(const SessionList& list);
+  void Write(const std::vector<SessionList>& windows);
 
   std::filesystem::path file_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable idle_;
-  std::optional<SessionList> pending_;
+  std::optional<std::vector<SessionList>> pending_;
   bool remove_ = false;
   bool busy_ = false;
   bool stopping_ = false;

@@ -115,6 +115,15 @@ std::string StorableValue(std::string_view value) {
   return one_line;
 }
 
+// Writes the whole file through a temporary file and a rename.
+Status SaveIni(const CSimpleIniA& ini, const std::filesystem::path& path, bool owner_only) {
+  std::string text;
+  if (ini.Save(text) < 0) return Error{ErrorKind::kIo, "cannot format " + path.string()};
+  Status written = WriteFileAtomically(path, text, owner_only ? 0600 : 0644);
+  if (!written.ok()) LogWarning("ini", "cannot write " + written.error().detail);
+  return written;
+}
+
 }  // namespace
 
 IniFile::IniFile(std::filesystem::path path, bool owner_only)
@@ -161,11 +170,20 @@ Status IniFile::Write(std::string_view section, std::string_view key, std::strin
     return Error{ErrorKind::kIo, path_.string() + ": cannot read the file"};
   }
   ini.SetValue(std::string(section).c_str(), std::string(key).c_str(), StorableValue(value).c_str());
-  std::string text;
-  if (ini.Save(text) < 0) return Error{ErrorKind::kIo, "cannot format " + path_.string()};
-  Status written = WriteFileAtomically(path_, text, owner_only_ ? 0600 : 0644);
-  if (!written.ok()) LogWarning("ini", "cannot write " + written.error().detail);
-  return written;
+  return SaveIni(ini, path_, owner_only_);
 }
+
+Status IniFile::Remove(std::string_view section, std::string_view key) const {
+  std::error_code ec;
+  if (!std::filesystem::exists(path_, ec)) return {};
+  CSimpleIniA ini;
+  if (!Parse(path_, ini)) {
+    LogWarning("ini", "cannot read " + path_.string() + "; leaving it as it is");
+    return Error{ErrorKind::kIo, path_.string() + ": cannot read the file"};
+  }
+  if (!ini.Delete(std::string(section).c_str(), std::string(key).c_str())) return {};
+  return SaveIni(ini, path_, owner_only_);
+}
+
 
 }  // namespace nuve::core

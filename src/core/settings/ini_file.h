@@ -40,6 +40,11 @@ class IniFile {
   // "["), nothing written; kIo when the file cannot be read or written.
   Status Write(std::string_view section, std::string_view key, std::string_view value) const;
 
+  // Removes one key and keeps everything else; a key, section or file that
+  // is not there is no error. Errors: kIo when the file cannot be read or
+  // written.
+  Status Remove(std::string_view section, std::string_view key) const;
+
   const std::filesystem::path& path() const { return path_; }
 
  private:

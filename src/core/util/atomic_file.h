@@ -15,6 +15,13 @@ namespace nuve::core {
 // Replaces `path` with `bytes`, giving the file the permission bits `mode`.
 // The folder must exist. On failure the old file is untouched, no temporary
 // file is left, and the error (kIo) names the file and the system's reason.
-Status WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode = 0644);
+// Without `flush` the bytes are not waited for on disk: many files written
+// together (an import) are flushed once at the end with FlushFileSystem.
+Status WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode = 0644,
+                           bool flush = true);
+
+// Waits until everything written to the file system that holds `path` is on
+// disk (syncfs). Errors: kIo.
+Status FlushFileSystem(const std::filesystem::path& path);
 
 }  // namespace nuve::core

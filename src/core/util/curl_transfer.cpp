@@ -50,4 +50,18 @@ CURLcode PerformTransfer(CURL* handle, const std::function<bool()>& should_stop,
   return result;
 }
 
+void BoundedBody::AttachTo(CURL* handle) {
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* user) -> size_t {
+    auto* body = static_cast<BoundedBody*>(user);
+    const size_t n = size * count;
+    if (body->text.size() + n > body->max_bytes) {
+      body->overflow = true;
+      return 0;
+    }
+    body->text.append(data, n);
+    return n;
+  });
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
+}
+
 }  // namespace nuve::core

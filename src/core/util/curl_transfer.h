@@ -7,7 +7,9 @@
 #include <curl/curl.h>
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
+#include <string>
 
 namespace nuve::core {
 
@@ -17,5 +19,16 @@ namespace nuve::core {
 CURLcode PerformTransfer(CURL* handle, const std::function<bool()>& should_stop,
                          std::chrono::steady_clock::time_point deadline =
                              std::chrono::steady_clock::time_point::max());
+
+// A reply's body read into memory up to a limit: past `max_bytes` the
+// transfer stops with CURLE_WRITE_ERROR and `overflow` says why.
+struct BoundedBody {
+  std::string text;
+  std::size_t max_bytes = 0;
+  bool overflow = false;
+
+  // Makes `handle` write its body here.
+  void AttachTo(CURL* handle);
+};
 
 }  // namespace nuve::core

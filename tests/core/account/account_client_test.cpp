@@ -44,7 +44,7 @@ TEST_F(AccountClientTest, FormOperationsPostTheirBodiesEncoded) {
       {[&] { client_.Login("alice", "p&w=d+%x"); }, "/api/login.e",
        std::string("account=alice&password=p%26w%3Dd%2B%25x&appKey=") + kKey + "&loginKey="},
       {[&] { client_.ChangePassword("alice", "o&1", "n=2"); }, "/api/replyPassword.e",
-       std::string("account=alice&appKey=") + kKey + "&oldPwd=o%261&newPwd=n%3D2"},
+       std::string("account=alice&appKey=") + kKey + "&oldPwd=o%261&newPwd=n%3D2&token=T%20k"},
       {[&] { client_.SendPasswordResetMail("alice"); }, "/api/sendRePwdByEmail.e",
        std::string("account=alice&appKey=") + kKey},
       {[&] { client_.SendRegisterCodeMail("a@b.c"); }, "/api/sendRegCodeByEmail.e",
@@ -73,6 +73,11 @@ TEST_F(AccountClientTest, FormOperationsPostTheirBodiesEncoded) {
     EXPECT_EQ(r.Header("Content-Length"), std::to_string(c.body.size()));
     EXPECT_EQ(r.Header("Referer"), Url(c.path));
   }
+  // Logged out, the password change carries no token.
+  session_.SetToken("");
+  service_.ClearRequests();
+  client_.ChangePassword("alice", "o", "n");
+  EXPECT_EQ(Last().body, std::string("account=alice&appKey=") + kKey + "&oldPwd=o&newPwd=n");
 }
 
 TEST_F(AccountClientTest, RegisterSendsTheMultipartBodyByteForByte) {

@@ -35,7 +35,7 @@ TEST_F(LoginStateTest, LoginAndLogoutWriteTheFileAndTellSubscribers) {
   ASSERT_TRUE(ini_.Write("登录帐密", "帐号", "kept").ok());
   int changes = 0;
   LoginState::Subscription subscription = state_.Subscribe([&] { ++changes; });
-  state_.session().StartKeepAlive([](std::stop_token) { return true; });
+  state_.session().StartKeepAlive([](std::stop_token) { return RenewalResult::kRenewed; });
 
   state_.RecordLogin("12345678");
   EXPECT_EQ(Stored("登录态"), "1");

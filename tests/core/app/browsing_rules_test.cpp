@@ -47,6 +47,8 @@ TEST(WindowTitle, CarriesTheProxyHostWhenThereIsOne) {
   EXPECT_EQ(WindowTitle("T", ""), "T - NUVE浏览器M1");
   EXPECT_EQ(WindowTitle("T", "10.0.0.1"), "T - 10.0.0.1 - NUVE浏览器M1");
   EXPECT_EQ(WindowTitle("", ""), " - NUVE浏览器M1");
+  EXPECT_EQ(WindowTitle("T", "", true), "T - 无痕浏览 - NUVE浏览器M1");
+  EXPECT_EQ(WindowTitle("T", "10.0.0.1", true), "T - 无痕浏览 - 10.0.0.1 - NUVE浏览器M1");
 }
 
 TEST(ProxySettings, ListTextHasOneBlankAfterEachEquals) {

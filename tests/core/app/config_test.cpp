@@ -28,7 +28,7 @@ TEST_F(ConfigTest, TheBuiltInAddressesContactNothingOutsideThisMachine) {
   EXPECT_FALSE(c.version_key.empty());
   EXPECT_EQ(c.version_key.find_first_not_of("0123456789"), std::string::npos);
   EXPECT_EQ(c.recovery_contact, "");
-  EXPECT_EQ(c.portal_a, "about:blank");
+  EXPECT_EQ(c.portal_a, "nuve://start");
 }
 
 TEST_F(ConfigTest, DerivedAddressesFollowTheServiceGivenAtRunTime) {

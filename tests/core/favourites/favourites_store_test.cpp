@@ -194,5 +194,81 @@ TEST(FavouritesStore, UnwritableFolderFailsAndKeepsTheOtherFavourites) {
   EXPECT_EQ(TitlesOf(store.List()), std::vector<std::string>{"kept"});
 }
 
+TEST(FavouritesStore, SubfoldersAreListedWrittenAndDeletedButNeverLeftThroughALink) {
+  TempHome home;
+  const auto folder = home.path() / "收藏夹";
+  FavouritesStore store(folder);
+  ASSERT_TRUE(store.Add("顶层", "http://top.test/").status.ok());
+  const FavouriteAdded tools = store.CreateFolder("工具", folder);
+  ASSERT_TRUE(tools.status.ok());
+  EXPECT_TRUE(tools.entry.is_folder);
+  EXPECT_TRUE(store.CreateFolder("工具", folder).replaced) << "an existing folder counts as made";
+  ASSERT_TRUE(store.CreateFolder("子", tools.entry.file).status.ok());
+  ASSERT_TRUE(store.Add("翻译", "http://fanyi.test/", tools.entry.file).status.ok());
+  ASSERT_TRUE(store.Add("深处", "http://deep.test/", tools.entry.file / "子").status.ok());
+  std::filesystem::create_directory(folder / ".hidden");  // where the sync works
+  WriteFileBytes(folder / "工具.url", "URL=http://same-name.test/");  // a favourite beside a folder of its name
+  for (const char* bad : {"", "a/b", "..", ".dot"}) {
+    EXPECT_EQ(store.CreateFolder(bad, folder).status.error().kind, ErrorKind::kInvalidName) << bad;
+  }
+
+  // The top level keeps its old listing (favourites only); a folder's
+  // content is its folders, then its favourites.
+  EXPECT_EQ(TitlesOf(store.List()), (std::vector<std::string>{"工具", "顶层"}));
+  const auto top = store.ListFolder(folder);
+  ASSERT_EQ(TitlesOf(top), (std::vector<std::string>{"工具", "工具", "顶层"}));
+  EXPECT_TRUE(top[0].is_folder);
+  EXPECT_FALSE(top[1].is_folder);
+  EXPECT_EQ(TitlesOf(store.ListFolder(tools.entry.file)), (std::vector<std::string>{"子", "翻译"}));
+  EXPECT_EQ(TitlesOf(store.AllFolders()), (std::vector<std::string>{"工具", "子"}));
+  EXPECT_EQ(TitlesOf(store.AllFavourites()), (std::vector<std::string>{"工具", "顶层", "翻译", "深处"}));
+  EXPECT_EQ(store.ReadAddress(store.ListFolder(tools.entry.file / "子")[0]), "http://deep.test/");
+
+  // A link to a folder outside: not listed, not written into, not deleted through.
+  const auto outside = home.path() / "outside";
+  std::filesystem::create_directory(outside);
+  WriteFileBytes(outside / "secret.url", "URL=http://secret.test/");
+  std::filesystem::create_directory_symlink(outside, folder / "链接");
+  EXPECT_EQ(TitlesOf(store.AllFolders()), (std::vector<std::string>{"工具", "子"}));
+  EXPECT_TRUE(store.ListFolder(folder / "链接").empty());
+  EXPECT_FALSE(store.Add("x", "http://x.test/", folder / "链接").status.ok());
+  EXPECT_FALSE(store.Add("x", "http://x.test/", folder / ".." / "outside").status.ok());
+  EXPECT_FALSE(store.CreateFolder("y", folder / "链接").status.ok());
+  EXPECT_EQ(store.ReadAddress({"secret", folder / "链接" / "secret.url"}), "");
+  EXPECT_FALSE(store.Remove({"secret", folder / "链接" / "secret.url"}).ok());
+  EXPECT_FALSE(store.RemoveFolder({"outside", outside, true}).ok());
+  EXPECT_FALSE(store.RemoveFolder({"收藏夹", folder, true}).ok()) << "never the store itself";
+  ASSERT_TRUE(store.RemoveFolder({"链接", folder / "链接", true}).ok()) << "the link itself may go";
+  EXPECT_TRUE(std::filesystem::exists(outside / "secret.url"));
+
+  // A folder goes with everything in it; a favourite entry is not a folder.
+  EXPECT_FALSE(store.Remove(tools.entry).ok());
+  EXPECT_FALSE(store.RemoveFolder(top[1]).ok());
+  ASSERT_TRUE(store.RemoveFolder(tools.entry).ok());
+  EXPECT_FALSE(std::filesystem::exists(tools.entry.file));
+  EXPECT_TRUE(store.RemoveFolder(tools.entry).ok()) << "already gone";
+  EXPECT_EQ(TitlesOf(store.ListFolder(folder)), (std::vector<std::string>{"工具", "顶层"}));
+}
+
+TEST(FavouriteName, NamesFromElsewhereAreMadeSafe) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"../x", "..／x"},        {"<script>", "＜script＞"},     {"a\\b:c", "a＼b：c"},
+      {"  blanks  ", "blanks"}, {"trailing...", "trailing"},   {"tab\there", "tab here"},
+      {"..", "未命名"},          {"", "未命名"},                  {"\xFF\xFEok", "\uFFFD\uFFFDok"},
+      {std::string(250, 'a'), std::string(200, 'a')},
+  };
+  for (const auto& [raw, safe] : cases) {
+    EXPECT_EQ(SafeFavouriteName(raw), safe) << raw;
+    EXPECT_EQ(CheckFavouriteName(SafeFavouriteName(raw)), FavouriteNameFault::kNone) << raw;
+  }
+  EXPECT_EQ(SafeFavouriteName(".config", /*folder=*/true), "．config");
+  const std::string long_hidden = SafeFavouriteName("." + std::string(250, 'a'), /*folder=*/true);
+  EXPECT_EQ(CheckFavouriteName(long_hidden), FavouriteNameFault::kNone) << "the wider dot still fits";
+  EXPECT_EQ(long_hidden.size(), 200u);
+  std::string cjk;
+  for (int i = 0; i < 70; ++i) cjk += "汉";
+  EXPECT_EQ(SafeFavouriteName(cjk).size(), 198u) << "cut at a character boundary";
+}
+
 }  // namespace
 }  // namespace nuve::core

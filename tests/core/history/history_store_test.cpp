@@ -6,6 +6,7 @@
 #include <future>
 
 #include "core/history/completion.h"
+#include "core/util/task_scope.h"
 #include "support/temp_home.h"
 
 namespace nuve::core {
@@ -83,6 +84,13 @@ TEST_F(HistoryStoreTest, CompletionOffersPrefixMatchesFirstThenAnyMatchByRank) {
             std::vector<std::string>{"http://percent.test/100%25"});
   EXPECT_EQ(Ask([&](auto done) { store.Complete("e", 2, done); }).size(), 2u);
   EXPECT_TRUE(Ask([&](auto done) { store.Complete("", 8, done); }).empty());
+  // A request overtaken by a newer one (its asker renewed the scope) is
+  // answered without the work; one still wanted is answered in full.
+  TaskScope asker;
+  const std::stop_token moot = asker.stop_token();
+  asker.Renew();
+  EXPECT_TRUE(Ask([&](auto done) { store.Complete("EXAM", 8, done, moot); }).empty());
+  EXPECT_EQ(Ask([&](auto done) { store.Complete("EXAM", 8, done, asker.stop_token()); }), rows);
 }
 
 TEST_F(HistoryStoreTest, RarePagesBelowThousandsOfBetterRankedOnesAreStillFound) {

@@ -1,4 +1,5 @@
 #include "core/session/session_store.h"
+#include "core/session/session_book.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,73 @@ TEST(SessionStore, TruncatedOrGarbageFilesGiveWhatCanBeReadAndNoCrash) {
     EXPECT_TRUE(list.tabs.empty());
     EXPECT_EQ(list.current, 0);
   }
+}
+
+SessionList OneTab(const std::string& uri) {
+  SessionList list;
+  list.tabs = {{uri, "", ""}};
+  return list;
+}
+
+TEST(SessionStore, SeveralWindowsComeBackAndAOneWindowFileReadsAsItAlwaysDid) {
+  test::TempHome home(false);
+  const auto file = home.path() / "session.ini";
+  // A file as a one-window run left it.
+  test::WriteFileBytes(file, "[session]\ncount=1\ncurrent=0\n\n[tab0]\nuri=http://old.test/\ntitle=\nstate=\n");
+  {
+    SessionStore store(file);
+    ASSERT_EQ(store.LoadWindows(), std::vector<SessionList>{OneTab("http://old.test/")});
+    store.Flush();
+    store.SaveWindows({ThreeTabs(), OneTab("http://second.test/"), OneTab("http://third.test/")});
+  }
+  SessionStore again(file);
+  const std::vector<SessionList> windows = again.LoadWindows();
+  ASSERT_EQ(windows.size(), 3u);
+  EXPECT_EQ(windows[0], ThreeTabs());
+  EXPECT_EQ(windows[2], OneTab("http://third.test/"));
+  EXPECT_EQ(again.Load(), ThreeTabs()) << "a reader of one window finds the first";
+  std::string problem;
+  EXPECT_EQ(ParseSession(test::ReadFileBytes(file), problem), ThreeTabs());
+  EXPECT_EQ(problem, "");
+}
+
+TEST(SessionBook, ClosedWindowsLeaveTheListButTheLastOneAndThoseOfTheEndStay) {
+  test::TempHome home(false);
+  SessionStore store(home.path() / "session.ini");
+  SessionBook book(store);
+  const auto saved = [&] {
+    store.Flush();
+    return store.LoadWindows();
+  };
+  const auto a = book.Join();
+  const auto b = book.Join();
+  book.Restoring(b, OneTab("http://b.test/"));
+  book.Update(a, OneTab("http://a.test/"));
+  EXPECT_EQ(saved(), (std::vector<SessionList>{OneTab("http://a.test/"), OneTab("http://b.test/")}))
+      << "a window still loading is saved as it is to restore";
+  book.Leave(a);
+  EXPECT_EQ(saved(), std::vector<SessionList>{OneTab("http://b.test/")});
+  book.Leave(b);
+  EXPECT_EQ(saved(), std::vector<SessionList>{OneTab("http://b.test/")}) << "the last window stays";
+
+  // The program ends with three windows open: all three stay, whatever the order.
+  const auto c = book.Join();
+  const auto d = book.Join();
+  const auto e = book.Join();
+  book.Update(c, OneTab("http://c.test/"));
+  book.Update(d, OneTab("http://d.test/"));
+  book.Update(e, OneTab("http://e.test/"));
+  book.KeepAll();
+  book.Leave(d);
+  book.Update(c, OneTab("http://c2.test/"));
+  book.Leave(c);
+  book.Leave(e);
+  EXPECT_EQ(saved(), (std::vector<SessionList>{OneTab("http://c2.test/"), OneTab("http://d.test/"),
+                                               OneTab("http://e.test/")}));
+  // A window of a later start begins a list of its own.
+  const auto f = book.Join();
+  book.Update(f, OneTab("http://f.test/"));
+  EXPECT_EQ(saved(), std::vector<SessionList>{OneTab("http://f.test/")});
 }
 
 }  // namespace

@@ -34,6 +34,23 @@ TEST(IniFile, WriteReplacesOneKeyAndKeepsTheRest) {
   EXPECT_EQ(ini.Read("网址配置", "其它"), "");
 }
 
+TEST(IniFile, RemoveTakesOneKeyAndKeepsTheRest) {
+  TempHome home;
+  const auto path = home.path() / "list.ini";
+  IniFile ini(path);
+  ASSERT_TRUE(ini.Remove("a", "k").ok()) << "no file: nothing to remove";
+  EXPECT_FALSE(std::filesystem::exists(path)) << "and nothing created";
+  ASSERT_TRUE(ini.Write("a", "k", "1").ok());
+  ASSERT_TRUE(ini.Write("a", "other", "2").ok());
+  ASSERT_TRUE(ini.Write("b", "k", "3").ok());
+  ASSERT_TRUE(ini.Remove("a", "k").ok());
+  ASSERT_TRUE(ini.Remove("a", "missing").ok());
+  ASSERT_TRUE(ini.Remove("missing", "k").ok());
+  EXPECT_EQ(ini.Read("a", "k", "<gone>"), "<gone>");
+  EXPECT_EQ(ini.Read("a", "other"), "2");
+  EXPECT_EQ(ini.Read("b", "k"), "3");
+}
+
 TEST(IniFile, ReadsWindowsFilesWithCrlfBomAndBrokenLines) {
   TempHome home;
   const auto path = home.path() / "login.ini";
