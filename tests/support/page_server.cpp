@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 namespace nuve::test {
 namespace {
@@ -59,6 +61,24 @@ PageServer::PageServer() {
   server_.Get("/links", [html](const httplib::Request&, httplib::Response& res) {
     html(res, Page("links", "<a id=\"p\" href=\"/title/child\">plain child link</a>"));
   });
+  server_.Get("/menu", [html](const httplib::Request&, httplib::Response& res) {
+    // Each target at a place of its own, for right clicks at known points.
+    html(res, Page("menu",
+                   "<style>body{margin:0}body>*{position:absolute;left:10px;margin:0;font:16px sans-serif}</style>"
+                   "<a id=\"p\" href=\"/title/child\" style=\"top:10px\">plain child link</a>"
+                   "<a id=\"j\" href=\"javascript:document.title='ran'\" style=\"top:50px\">script link</a>"
+                   "<img id=\"i\" src=\"/icon.png\" style=\"top:90px;width:40px;height:40px\">"
+                   "<p id=\"t\" style=\"top:150px\">rust   ownership\n words</p>"
+                   "<input id=\"e\" value=\"typed\" style=\"top:200px;width:200px\">"));
+  });
+  server_.Get("/to-start", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("to-start", "<script>setTimeout(function(){location.href='nuve://start';},0);</script>"));
+  });
+  server_.Get("/frame-start", [html](const httplib::Request&, httplib::Response& res) {
+    html(res, Page("framing", "<iframe id=\"f\" src=\"nuve://start\"></iframe>"
+                              "<img src=\"nuve://start/icon?u=http%3A%2F%2Fa.test%2F\""
+                              " onload=\"document.title='icon shown'\" onerror=\"document.title='icon refused'\">"));
+  });
   server_.Get("/find", [html](const httplib::Request&, httplib::Response& res) {
     html(res, Page("find", "<p>apple banana apple cherry Apple</p>"));
   });
@@ -70,6 +90,24 @@ PageServer::PageServer() {
   server_.Get("/set-cookie", [html](const httplib::Request&, httplib::Response& res) {
     res.set_header("Set-Cookie", "nuve=kept; Max-Age=86400; Path=/");
     html(res, Page("cookie set"));
+  });
+  // Leaves something in every store a site can write to: a cookie from the
+  // server and one from the script, localStorage, IndexedDB, and itself in
+  // the HTTP cache; titled "stored" once the database took its record.
+  server_.Get("/storage", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Set-Cookie", "server=kept; Max-Age=86400; Path=/");
+    res.set_header("Cache-Control", "public, max-age=86400");
+    res.set_content(
+        "<!DOCTYPE html><html><head><title>storing</title></head><body><script>"
+        "document.cookie='script=kept; max-age=86400; path=/';"
+        "localStorage.setItem('nuve','kept');"
+        "const open=indexedDB.open('nuve',1);"
+        "open.onupgradeneeded=()=>open.result.createObjectStore('s');"
+        "open.onsuccess=()=>{const tx=open.result.transaction('s','readwrite');"
+        "tx.objectStore('s').put('kept','k');tx.oncomplete=()=>{document.title='stored';};};"
+        "open.onerror=()=>{document.title='no database';};"
+        "</script></body></html>",
+        "text/html; charset=utf-8");
   });
   server_.Get("/show-cookie", [html](const httplib::Request& req, httplib::Response& res) {
     const std::string cookie = req.get_header_value("Cookie");
@@ -92,6 +130,16 @@ PageServer::PageServer() {
                                const std::string chunk(std::min(kChunk, kTotal - offset), 'x');
                                return sink.write(chunk.data(), chunk.size());
                              });
+  });
+  server_.Get(R"(/media/([a-z0-9-]+\.(mp4|webm)))", [](const httplib::Request& req, httplib::Response& res) {
+    std::ifstream file(std::string(NUVE_TEST_MEDIA_DIR) + "/" + req.matches[1].str(), std::ios::binary);
+    if (!file) {
+      res.status = 404;
+      return;
+    }
+    // The library answers range requests from the whole content, as the engine's media loader asks.
+    res.set_content(std::string(std::istreambuf_iterator<char>(file), {}),
+                    req.matches[2].str() == "webm" ? "video/webm" : "video/mp4");
   });
   port_ = server_.bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_.listen_after_bind(); });

@@ -8,13 +8,20 @@
 //   /slow             answers only after `slow_ms`
 //   /swallow          a page titled "swallow" whose script swallows every key (preventDefault)
 //   /links            a plain link (id "p") to /title/child at the top left
+//   /menu             a link to /title/child (id "p", top 10px), a javascript: link ("j", 50px),
+//                     an image ("i", 90px), a paragraph ("t", 150px) and an input ("e", 200px)
+//   /to-start         a page whose script goes to nuve://start at once
+//   /frame-start      nuve://start in a frame and a nuve:// image; titled "icon shown" or "icon refused"
 //   /find             a page with "apple" three times (once as "Apple")
 //   /locate           asks for the location; titled "denied" when refused
 //   /set-cookie       sets the lasting cookie nuve=kept
+//   /storage          sets cookies (server and script), localStorage and IndexedDB, is cacheable;
+//                     titled "stored" when done
 //   /show-cookie      a page titled with the Cookie header it got ("none" without)
 //   /download/<n>     n bytes of DownloadBytes as the attachment "data.bin"
 //   /octet/<n>        n bytes of DownloadBytes as application/octet-stream, no name
 //   /slow-download    20 MiB as the attachment "slow.bin", 64 KiB every 100 ms
+//   /media/<file>     a file of tests/data/media (video/mp4 or video/webm; ranges answered)
 // Every request is counted by path.
 
 #include <httplib.h>

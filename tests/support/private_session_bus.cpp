@@ -11,6 +11,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace nuve::test {
@@ -76,7 +77,11 @@ bool HasOwner(const std::string& address, const char* name) {
   return owned;
 }
 
+PrivateSessionBus* current_bus = nullptr;
+
 }  // namespace
+
+PrivateSessionBus* PrivateSessionBus::Current() { return current_bus; }
 
 PrivateSessionBus::PrivateSessionBus(bool with_keyring) {
   std::filesystem::create_directories(dir_ / "run");
@@ -92,29 +97,19 @@ PrivateSessionBus::PrivateSessionBus(bool with_keyring) {
                                    << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
                                       "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                                       "<allow own=\"*\"/></policy></busconfig>\n";
-  const std::vector<std::string> env = {
-      "HOME=" + dir_.string(), "XDG_RUNTIME_DIR=" + (dir_ / "run").string(),
-      "XDG_DATA_HOME=" + (dir_ / "data").string(), "DBUS_SESSION_BUS_ADDRESS=" + address_,
-      std::string("PATH=") + (std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin")};
-  bus_pid_ = Spawn({"dbus-daemon", "--nofork", "--config-file=" + (dir_ / "bus.conf").string()}, env, nullptr);
+  env_ = {"HOME=" + dir_.string(), "XDG_RUNTIME_DIR=" + (dir_ / "run").string(),
+          "XDG_DATA_HOME=" + (dir_ / "data").string(), "DBUS_SESSION_BUS_ADDRESS=" + address_,
+          std::string("PATH=") + (std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin")};
+  bus_pid_ = Spawn({"dbus-daemon", "--nofork", "--config-file=" + (dir_ / "bus.conf").string()}, env_, nullptr);
   for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   if (with_keyring) {
-    // The keyring reads the login keyring's password from its input and
-    // creates that keyring, unlocked, as the default collection.
-    int password_fd = -1;
-    keyring_pid_ = Spawn({"gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"}, env,
-                         &password_fd);
-    const char password[] = "nuve-test";
-    (void)!write(password_fd, password, sizeof password - 1);
-    close(password_fd);
-    for (int i = 0; i < 250 && !HasOwner(address_, "org.freedesktop.secrets"); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (!HasOwner(address_, "org.freedesktop.secrets")) {
+    try {
+      StartKeyring();
+    } catch (...) {
       Stop();
-      throw std::runtime_error("the private keyring did not start");
+      throw;
     }
   } else if (!std::filesystem::exists(socket)) {
     Stop();
@@ -125,15 +120,44 @@ PrivateSessionBus::PrivateSessionBus(bool with_keyring) {
     had_previous_address_ = true;
   }
   setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+  previous_current_ = std::exchange(current_bus, this);
 }
 
 PrivateSessionBus::~PrivateSessionBus() {
+  current_bus = previous_current_;
   if (had_previous_address_) {
     setenv("DBUS_SESSION_BUS_ADDRESS", previous_address_.c_str(), 1);
   } else {
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
   }
   Stop();
+}
+
+void PrivateSessionBus::StartKeyring() {
+  // The keyring reads the login keyring's password from its input and
+  // creates that keyring, unlocked, as the default collection (or unlocks
+  // the one it made before).
+  int password_fd = -1;
+  keyring_pid_ = Spawn({"gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"}, env_,
+                       &password_fd);
+  const char password[] = "nuve-test";
+  (void)!write(password_fd, password, sizeof password - 1);
+  close(password_fd);
+  for (int i = 0; i < 250 && !HasOwner(address_, "org.freedesktop.secrets"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!HasOwner(address_, "org.freedesktop.secrets")) {
+    Terminate(keyring_pid_);
+    throw std::runtime_error("the private keyring did not start");
+  }
+}
+
+void PrivateSessionBus::StopKeyring() {
+  Terminate(keyring_pid_);
+  // The name goes with the daemon; wait until the bus says so.
+  for (int i = 0; i < 250 && HasOwner(address_, "org.freedesktop.secrets"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 void PrivateSessionBus::Stop() {

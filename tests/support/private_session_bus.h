@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/temp_home.h"
 
@@ -25,6 +26,13 @@ class PrivateSessionBus {
   PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
 
   const std::string& bus_address() const { return address_; }
+  // The one whose address the process uses now (the newest alive), or null.
+  static PrivateSessionBus* Current();
+
+  // Ends the keyring daemon, as when the desktop's secret service goes
+  // away; StartKeyring starts it again on the same keyring files.
+  void StopKeyring();
+  void StartKeyring();
 
  private:
   void Stop();
@@ -32,10 +40,12 @@ class PrivateSessionBus {
   TempHome home_{/*set_nuve_home=*/false};
   std::filesystem::path dir_ = home_.path();
   std::string address_;
+  std::vector<std::string> env_;
   pid_t bus_pid_ = -1;
   pid_t keyring_pid_ = -1;
   std::string previous_address_;
   bool had_previous_address_ = false;
+  PrivateSessionBus* previous_current_ = nullptr;
 };
 
 // Points the session bus at an address where nothing listens, so that a

@@ -18,6 +18,13 @@ TempHome::TempHome(bool set_nuve_home) : set_nuve_home_(set_nuve_home) {
       had_previous_home_ = true;
     }
     setenv("NUVE_HOME", path_.c_str(), 1);
+    // Debian's filter lists take seconds to compile; a test that wants them
+    // points this at them itself.
+    if (const char* old = std::getenv("NUVE_PACKAGED_FILTER_LISTS")) {
+      previous_lists_ = old;
+      had_previous_lists_ = true;
+    }
+    setenv("NUVE_PACKAGED_FILTER_LISTS", (path_ / "no-packaged-filter-lists").c_str(), 1);
   }
 }
 
@@ -27,6 +34,11 @@ TempHome::~TempHome() {
       setenv("NUVE_HOME", previous_home_.c_str(), 1);
     } else {
       unsetenv("NUVE_HOME");
+    }
+    if (had_previous_lists_) {
+      setenv("NUVE_PACKAGED_FILTER_LISTS", previous_lists_.c_str(), 1);
+    } else {
+      unsetenv("NUVE_PACKAGED_FILTER_LISTS");
     }
   }
   std::error_code ec;

@@ -1,6 +1,7 @@
 #pragma once
 // A fresh temporary folder, removed again when the object goes away. With
-// set_nuve_home it also becomes $NUVE_HOME for the test's lifetime.
+// set_nuve_home it also becomes $NUVE_HOME for the test's lifetime, and
+// $NUVE_PACKAGED_FILTER_LISTS names an empty place (no Debian filter lists).
 
 #include <filesystem>
 #include <string>
@@ -21,6 +22,8 @@ class TempHome {
   bool set_nuve_home_;
   std::string previous_home_;
   bool had_previous_home_ = false;
+  std::string previous_lists_;
+  bool had_previous_lists_ = false;
 };
 
 // Reads a whole file as bytes ("" when it cannot be read).

@@ -16,7 +16,6 @@ class DownloadsTest : public MainWindowTest {
   void SetUp() override {
     MainWindowTest::SetUp();
     folder_ = home_->path() / "下载";
-    SetEnv("NUVE_DOWNLOAD_DIR", folder_.string());
   }
 
   // Waits for the `n`th download (1-based) to end; null when it does not.
@@ -33,7 +32,7 @@ TEST_F(DownloadsTest, AFileLandsCompleteUnderAFreeNameAndIsListed) {
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
   ui::BrowserTab& tab = window.tab_strip().FirstTab();
   ASSERT_TRUE(WaitForTabTitle(tab, "One"));
-  tab.Load(pages_->Url("/download/300000"));
+  tab.page().Load(pages_->Url("/download/300000"));
   ui::DownloadItem* first = WaitForFinished(window, 1);
   ASSERT_NE(first, nullptr);
   ASSERT_EQ(first->state(), State::kCompleted) << first->problem();
@@ -41,16 +40,16 @@ TEST_F(DownloadsTest, AFileLandsCompleteUnderAFreeNameAndIsListed) {
   EXPECT_EQ(ReadFileBytes(folder_ / "data.bin"), PageServer::DownloadBytes(300000));
   EXPECT_FALSE(std::filesystem::exists(folder_ / "data.bin.part"));
   EXPECT_EQ(window.status_bar().get_text().raw(), "下载完成：data.bin");
-  EXPECT_EQ(tab.Title(), "One") << "the page stays where it was";
+  EXPECT_EQ(tab.page().Title(), "One") << "the page stays where it was";
 
   // The same file again takes a free name; a response no page can show is
   // saved too, named after its address.
-  tab.Load(pages_->Url("/download/10"));
+  tab.page().Load(pages_->Url("/download/10"));
   ui::DownloadItem* second = WaitForFinished(window, 2);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(second->final_path(), folder_ / "data (1).bin");
   EXPECT_EQ(ReadFileBytes(folder_ / "data.bin").size(), 300000u) << "the first file is untouched";
-  tab.Load(pages_->Url("/octet/4096"));
+  tab.page().Load(pages_->Url("/octet/4096"));
   ui::DownloadItem* third = WaitForFinished(window, 3);
   ASSERT_NE(third, nullptr);
   EXPECT_EQ(third->state(), State::kCompleted);
@@ -71,7 +70,7 @@ TEST_F(DownloadsTest, CancelLeavesNoPartialFile) {
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
   ui::BrowserTab& tab = window.tab_strip().FirstTab();
   ASSERT_TRUE(WaitForTabTitle(tab, "One"));
-  tab.Load(pages_->Url("/slow-download"));
+  tab.page().Load(pages_->Url("/slow-download"));
   auto& items = window.downloads().items();
   ASSERT_TRUE(RunUntil([&] { return !items.empty() && items[0]->received_bytes() > 0; }));
   ui::DownloadItem& item = *items[0];
@@ -95,14 +94,14 @@ TEST_F(DownloadsTest, AFolderThatCannotBeWrittenIsReportedAndTheBrowserGoesOn) {
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
   ui::BrowserTab& tab = window.tab_strip().FirstTab();
   ASSERT_TRUE(WaitForTabTitle(tab, "One"));
-  tab.Load(pages_->Url("/download/100"));
+  tab.page().Load(pages_->Url("/download/100"));
   ui::DownloadItem* item = WaitForFinished(window, 1);
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(item->state(), State::kFailed);
   EXPECT_NE(item->problem().find("无法写入下载文件夹"), std::string::npos) << item->problem();
   EXPECT_EQ(window.status_bar().get_text().raw().rfind("下载失败：data.bin", 0), 0u) << window.status_bar().get_text();
   EXPECT_NE(window.downloads_popover().RowOf(*item)->status_label().get_text().raw().find("失败"), std::string::npos);
-  tab.Load(pages_->Url("/title/Two"));
+  tab.page().Load(pages_->Url("/title/Two"));
   EXPECT_TRUE(WaitForTabTitle(tab, "Two"));
 }
 

@@ -90,7 +90,7 @@ TEST_F(FavouritesTest, AddAndOpenUseTheCurrentTabAndOneRowPerTitle) {
   Panel().OpenSelected();
   Panel().list().get_row_at_index(0)->activate();
   ASSERT_TRUE(WaitForTabTitle(second, "Three"));
-  EXPECT_EQ(strip.FirstTab().Title(), "One");
+  EXPECT_EQ(strip.FirstTab().page().Title(), "One");
   EXPECT_EQ(pages_->Hits("/title/One"), 1);
 }
 
@@ -118,9 +118,9 @@ TEST_F(FavouritesTest, StartUpListingDeleteAndThePopUpMenu) {
   Panel().list().get_row_at_index(0)->activate();  // no address: nothing happens
   // The next favourite opened shows it: the page before it is still Gbk.
   Panel().list().get_row_at_index(1)->activate();
-  ASSERT_TRUE(RunUntil([&] { return window.tab_strip().CurrentTab().Title() == "Upper"; }));
+  ASSERT_TRUE(RunUntil([&] { return window.tab_strip().CurrentTab().page().Title() == "Upper"; }));
   WebKitBackForwardListItem* before =
-      webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(window.tab_strip().CurrentTab().view()));
+      webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(window.tab_strip().CurrentTab().page().view()));
   ASSERT_NE(before, nullptr);
   EXPECT_EQ(std::string(webkit_back_forward_list_item_get_uri(before)), pages_->Url("/title/Gbk"));
 

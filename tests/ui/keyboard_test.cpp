@@ -16,7 +16,7 @@ class KeyboardTest : public MainWindowTest {
   // Clicks into the current tab's page, as a person does before typing,
   // and waits until the page has the focus.
   void ClickIntoPage() {
-    Gtk::Widget& page = window_->tab_strip().CurrentTab().page();
+    Gtk::Widget& page = window_->tab_strip().CurrentTab().widget();
     ASSERT_TRUE(WaitUntilShown(page));
     ASSERT_TRUE(PointerAt(page, 300, 200, "click 1"));
     ASSERT_TRUE(RunUntil([&] { return PageHasFocus(); }, 5000)) << "the click reached the page";
@@ -29,7 +29,7 @@ class KeyboardTest : public MainWindowTest {
   }
   bool PageHasFocus() {
     GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(window_->gobj()));
-    return focus != nullptr && focus == GTK_WIDGET(window_->tab_strip().CurrentTab().view());
+    return focus != nullptr && focus == GTK_WIDGET(window_->tab_strip().CurrentTab().page().view());
   }
 };
 
@@ -41,7 +41,7 @@ TEST_F(KeyboardTest, TabKeysWorkWhileAPageThatSwallowsKeysHasTheFocus) {
   Key("ctrl+t");
   ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 2; }, 3000)) << "Ctrl+T";
   EXPECT_EQ(strip.CurrentIndex(), 1);
-  strip.CurrentTab().Load(pages_->Url("/swallow"));
+  strip.CurrentTab().page().Load(pages_->Url("/swallow"));
   ASSERT_TRUE(WaitForTabTitle(strip.CurrentTab(), "swallow"));
   ClickIntoPage();
   EXPECT_TRUE(KeyUntil("ctrl+1", [&] { return strip.CurrentIndex() == 0; })) << "Ctrl+1";
@@ -73,12 +73,14 @@ TEST_F(KeyboardTest, TabKeysWorkWhileAPageThatSwallowsKeysHasTheFocus) {
 
   ui::BrowserTab& tab = strip.CurrentTab();
   ClickIntoPage();
-  auto zoom_is = [&](double level) { return [&tab, level] { return std::abs(tab.ZoomLevel() - level) < 1e-9; }; };
-  EXPECT_TRUE(KeyUntil("ctrl+plus", zoom_is(1.1))) << "Ctrl+plus: " << tab.ZoomLevel();
+  auto zoom_is = [&](double level) {
+    return [&tab, level] { return std::abs(tab.page().ZoomLevel() - level) < 1e-9; };
+  };
+  EXPECT_TRUE(KeyUntil("ctrl+plus", zoom_is(1.1))) << "Ctrl+plus: " << tab.page().ZoomLevel();
   EXPECT_TRUE(tab.ShowsZoomLevel());
   EXPECT_TRUE(KeyUntil("ctrl+minus", zoom_is(1.0)));
-  EXPECT_TRUE(KeyUntil("ctrl+minus", zoom_is(0.9))) << "Ctrl+minus: " << tab.ZoomLevel();
-  EXPECT_TRUE(KeyUntil("ctrl+0", zoom_is(1.0))) << "Ctrl+0: " << tab.ZoomLevel();
+  EXPECT_TRUE(KeyUntil("ctrl+minus", zoom_is(0.9))) << "Ctrl+minus: " << tab.page().ZoomLevel();
+  EXPECT_TRUE(KeyUntil("ctrl+0", zoom_is(1.0))) << "Ctrl+0: " << tab.page().ZoomLevel();
   EXPECT_FALSE(tab.ShowsZoomLevel()) << "100% is not shown";
 
   ASSERT_TRUE(KeyUntil("ctrl+h", [&] { return !ui_host_.modals.empty(); })) << "Ctrl+H";
@@ -90,7 +92,7 @@ TEST_F(KeyboardTest, HistoryFindAndStopKeysWorkFromAnOrdinaryPage) {
   ui::MainWindow& window = Open(pages_->Url("/title/A"));
   ui::BrowserTab& tab = window.tab_strip().FirstTab();
   ASSERT_TRUE(WaitForTabTitle(tab, "A"));
-  tab.Load(pages_->Url("/find"));
+  tab.page().Load(pages_->Url("/find"));
   ASSERT_TRUE(WaitForTabTitle(tab, "find"));
   ClickIntoPage();
   Key("alt+Left");
@@ -117,12 +119,12 @@ TEST_F(KeyboardTest, HistoryFindAndStopKeysWorkFromAnOrdinaryPage) {
   EXPECT_TRUE(RunUntil([&] { return PageHasFocus(); }, 3000)) << "and the page has the focus again";
 
   pages_->set_slow_ms(5000);
-  tab.Load(pages_->Url("/slow"));
-  ASSERT_TRUE(RunUntil([&] { return tab.IsLoading() && pages_->SlowArrivals() >= 1; }));
+  tab.page().Load(pages_->Url("/slow"));
+  ASSERT_TRUE(RunUntil([&] { return tab.page().IsLoading() && pages_->SlowArrivals() >= 1; }));
   EXPECT_TRUE(window.navigation_bar().stop_button().get_sensitive()) << "stop is offered while loading";
   ClickIntoPage();
   Key("Escape");
-  EXPECT_TRUE(RunUntil([&] { return !tab.IsLoading(); }, 2000)) << "Escape stops";
+  EXPECT_TRUE(RunUntil([&] { return !tab.page().IsLoading(); }, 2000)) << "Escape stops";
   EXPECT_FALSE(window.navigation_bar().stop_button().get_sensitive());
 }
 
@@ -130,22 +132,22 @@ TEST_F(KeyboardTest, MiddleClicksOpenLinksInTheBackgroundAndCloseTabs) {
   ui::MainWindow& window = Open(pages_->Url("/links"));
   ui::TabStrip& strip = window.tab_strip();
   ASSERT_TRUE(WaitForTitle("links - NUVE浏览器M1"));
-  ASSERT_TRUE(WaitUntilShown(strip.FirstTab().page()));
-  ASSERT_TRUE(PointerAt(strip.FirstTab().page(), 20, 16, "click 2"));
+  ASSERT_TRUE(WaitUntilShown(strip.FirstTab().widget()));
+  ASSERT_TRUE(PointerAt(strip.FirstTab().widget(), 20, 16, "click 2"));
   ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 2; }, 5000));
   EXPECT_EQ(strip.CurrentIndex(), 0) << "the link opens behind";
   EXPECT_TRUE(WaitForTabTitle(strip.TabAt(1), "child"));
-  EXPECT_EQ(strip.FirstTab().Title(), "links") << "the page itself stays";
+  EXPECT_EQ(strip.FirstTab().page().Title(), "links") << "the page itself stays";
   // A middle click on the new tab's header closes it.
   ASSERT_TRUE(PointerAtCentre(strip.TabAt(1).header(), "click 2"));
   EXPECT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 1; }, 3000));
   // A middle click on the first tab leaves it, as its close rule says. A
   // link opened by a middle click after it proves that the click arrived.
   ASSERT_TRUE(PointerAtCentre(strip.FirstTab().header(), "click 2"));
-  ASSERT_TRUE(PointerAt(strip.FirstTab().page(), 20, 16, "click 2"));
+  ASSERT_TRUE(PointerAt(strip.FirstTab().widget(), 20, 16, "click 2"));
   ASSERT_TRUE(RunUntil([&] { return strip.notebook().get_n_pages() > 2; }, 5000));
   EXPECT_EQ(strip.BrowsingTabCount(), 2);
-  EXPECT_EQ(strip.FirstTab().Title(), "links");
+  EXPECT_EQ(strip.FirstTab().page().Title(), "links");
 }
 
 TEST_F(KeyboardTest, ALinkThatAsksForANewWindowLeavesTheAddressBeingTyped) {
@@ -154,7 +156,7 @@ TEST_F(KeyboardTest, ALinkThatAsksForANewWindowLeavesTheAddressBeingTyped) {
   ASSERT_TRUE(WaitForTitle("links - NUVE浏览器M1"));
   window.navigation_bar().FocusAddress();
   window.navigation_bar().SetAddress("half typ");
-  RunScript(strip.FirstTab().view(), "document.getElementById('l').click()");
+  RunScript(strip.FirstTab().page().view(), "document.getElementById('l').click()");
   ASSERT_TRUE(RunUntil([&] { return strip.BrowsingTabCount() == 2; }));
   ASSERT_TRUE(WaitForTabTitle(strip.TabAt(1), "child"));
   EXPECT_EQ(strip.CurrentIndex(), 1);

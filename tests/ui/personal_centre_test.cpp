@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "account_window_test.h"
+#include "core/sync/sync_texts.h"
 
 namespace nuve::test {
 namespace {
@@ -93,6 +94,21 @@ TEST_F(PersonalCentreTest, AFailedReplyOrAPictureThatIsNoneLeavesEmptyFieldsAndT
   ASSERT_TRUE(RunUntil([&] { return pages_->Hits("/title/not-a-picture") == 1; }));
   ASSERT_TRUE(WaitForQuiet()) << "the fetched bytes have reached the window";
   EXPECT_EQ(Get<Gtk::Image>(centre, "图片框1").get_storage_type(), Gtk::Image::Type::ICON_NAME);
+}
+
+TEST_F(PersonalCentreTest, TheSyncRowTellsTheLastSyncAndOffersSyncingOnlyWhenItCan) {
+  // An earlier run synced; this one has no password-unlocked sync yet.
+  WriteFileBytes(home_->path() / "favourites-sync.json",
+                 R"({"v":1,"account":"12345678","generation":1,"revision":3,"lastSynced":1700000000000,)"
+                 R"("base":[],"local":[]})");
+  OpenMain();
+  Gtk::Window& centre = OpenCentre();
+  auto& last = Get<Gtk::Label>(centre, "上次同步");
+  ASSERT_TRUE(RunUntil([&] { return last.get_text() != "上次同步：尚未同步"; }));
+  EXPECT_EQ(last.get_text().raw(), core::LastSyncedText(1700000000000));
+  EXPECT_EQ(Get<Gtk::Label>(centre, "同步状态").get_text(), "登录后收藏会与帐号同步");
+  EXPECT_FALSE(Get<Gtk::Button>(centre, "立即同步").get_sensitive());
+  EXPECT_TRUE(ui_host_.messages.empty());
 }
 
 }  // namespace

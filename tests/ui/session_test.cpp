@@ -25,7 +25,7 @@ TEST_F(SessionTest, RestoreReopensThreeTabsInOrderWithTheirBackAndForwardLists) 
   ui::MainWindow& first = Open(pages_->Url("/title/One"));
   ui::TabStrip& strip = first.tab_strip();
   ASSERT_TRUE(WaitForTabTitle(strip.FirstTab(), "One"));
-  strip.FirstTab().Load(pages_->Url("/title/Two"));
+  strip.FirstTab().page().Load(pages_->Url("/title/Two"));
   ASSERT_TRUE(WaitForTabTitle(strip.FirstTab(), "Two"));
   ASSERT_TRUE(WaitForTabTitle(strip.OpenTab(pages_->Url("/title/Three")), "Three"));
   ASSERT_TRUE(WaitForTabTitle(strip.OpenTab(pages_->Url("/title/Four")), "Four"));
@@ -40,8 +40,8 @@ TEST_F(SessionTest, RestoreReopensThreeTabsInOrderWithTheirBackAndForwardLists) 
   ASSERT_TRUE(WaitForTabTitle(again.TabAt(2), "Four"));
   EXPECT_EQ(again.CurrentIndex(), 1) << "the tab that was current is current again";
   EXPECT_TRUE(WaitForTitle("Three - NUVE浏览器M1"));
-  ASSERT_TRUE(RunUntil([&] { return again.TabAt(0).CanGoBack(); }));
-  again.TabAt(0).GoBack();
+  ASSERT_TRUE(RunUntil([&] { return again.TabAt(0).page().CanGoBack(); }));
+  again.TabAt(0).page().GoBack();
   EXPECT_TRUE(WaitForTabTitle(again.TabAt(0), "One")) << "the back list came back too";
   EXPECT_EQ(pages_->Hits("/title/Three"), 2) << "each page loads once per run";
 
@@ -74,7 +74,7 @@ TEST_F(SessionTest, BrowsingSettingsSaveTheRestoreOptionAndClearEverything) {
   context_->history().Flush();
   EXPECT_TRUE(left.empty());
   EXPECT_FALSE(std::filesystem::exists(home_->path() / "session.ini"));
-  window.tab_strip().FirstTab().Load(pages_->Url("/show-cookie"));
+  window.tab_strip().FirstTab().page().Load(pages_->Url("/show-cookie"));
   EXPECT_TRUE(WaitForTitle("none - NUVE浏览器M1")) << "the site's cookie is gone";
 }
 

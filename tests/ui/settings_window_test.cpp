@@ -97,10 +97,10 @@ TEST_F(SettingsWindowTest, SettingsNavigatesTheCurrentTabAfterClosingAndAboutDoe
   ASSERT_EQ(context_->settings().HomePage(), Page("Home")) << "saved";
   // Nothing happens before the window closes: the one load of Home below
   // comes from closing it (the hit count at the end says so).
-  EXPECT_EQ(second.Title(), "Two");
+  EXPECT_EQ(second.page().Title(), "Two");
   CloseModal();
   ASSERT_TRUE(WaitForTabTitle(second, "Home"));
-  EXPECT_EQ(strip.FirstTab().Title(), "One");
+  EXPECT_EQ(strip.FirstTab().page().Title(), "One");
   strip.SelectTab(0);
   window.navigation_bar().signal_home().emit();  // the home button follows the saved page too
   ASSERT_TRUE(WaitForTabTitle(strip.FirstTab(), "Home"));
@@ -113,13 +113,13 @@ TEST_F(SettingsWindowTest, SettingsNavigatesTheCurrentTabAfterClosingAndAboutDoe
             "当前版本：beta M1.3.00\r\n\r\n当前版本开放限时注册功能！现在注册的帐号与以后其它NUVE旗下软件帐号通用！\r\n"
             "限时注册截止至2017.4.1。同时限量注册帐号1000个，若截止之前注册完毕，则提前停止注册，停止注册时将强制更新！");
   EXPECT_TRUE(ui_host_.closers.empty()) << "关于 has nothing to do after closing";
-  second.Load(pages_->Url("/title/Three"));
+  second.page().Load(pages_->Url("/title/Three"));
   ASSERT_TRUE(WaitForTabTitle(second, "Three"));
   CloseModal();
   // A page loaded after closing proves the close has been handled.
   ui::BrowserTab& third = strip.OpenTab(pages_->Url("/title/Four"));
   ASSERT_TRUE(WaitForTabTitle(third, "Four"));
-  EXPECT_EQ(second.Title(), "Three");
+  EXPECT_EQ(second.page().Title(), "Three");
   EXPECT_EQ(pages_->Hits("/title/Home"), 2);
 }
 

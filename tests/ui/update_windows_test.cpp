@@ -68,11 +68,11 @@ TEST_F(UpdateWindowsTest, TheStartUpCheckWaitsUntilTheFirstPageShows) {
   Publish("beta M1.3.00");
   pages_->set_slow_ms(1500);
   ui::MainWindow& main = Open(pages_->Url("/slow"));
-  ASSERT_TRUE(RunUntil([&] { return main.tab_strip().FirstTab().IsLoading(); }));
+  ASSERT_TRUE(RunUntil([&] { return main.tab_strip().FirstTab().page().IsLoading(); }));
   bool half_way = false;
   Glib::signal_timeout().connect_once([&] { half_way = true; }, 700);
   ASSERT_TRUE(RunUntil([&] { return half_way; }));
-  ASSERT_TRUE(main.tab_strip().FirstTab().IsLoading()) << "the page is still on its way";
+  ASSERT_TRUE(main.tab_strip().FirstTab().page().IsLoading()) << "the page is still on its way";
   EXPECT_EQ(source_->hits(), 0);
   EXPECT_FALSE(std::filesystem::exists(home_->path() / "Collection.ini"));
 

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 
 namespace nuve::test {
 
@@ -63,12 +65,47 @@ void RunScript(WebKitWebView* view, const std::string& script) {
   RunUntil([&] { return finished; }, 10000);
 }
 
+std::string EvaluateScript(WebKitWebView* view, const std::string& script, int ms) {
+  // The answer lives as long as the engine may still give it.
+  using Answer = std::shared_ptr<std::optional<std::string>>;
+  Answer text = std::make_shared<std::optional<std::string>>();
+  webkit_web_view_evaluate_javascript(
+      view, script.c_str(), -1, nullptr, nullptr, nullptr,
+      +[](GObject* object, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Answer> out(static_cast<Answer*>(data));
+        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(object), result, nullptr);
+        char* s = value != nullptr ? jsc_value_to_string(value) : nullptr;
+        **out = s != nullptr ? s : "";
+        g_free(s);
+        if (value != nullptr) g_object_unref(value);
+      },
+      new Answer(text));
+  RunUntil([&] { return text->has_value(); }, ms);
+  return text->value_or("");
+}
+
+std::string ClipboardText(Gtk::Widget& widget) {
+  auto clipboard = widget.get_clipboard();
+  auto text = std::make_shared<std::optional<std::string>>();
+  clipboard->read_text_async([clipboard, text](Glib::RefPtr<Gio::AsyncResult>& result) {
+    try {
+      *text = clipboard->read_text_finish(result).raw();
+    } catch (const Glib::Error& e) {
+      *text = "<" + std::string(e.what()) + ">";
+    }
+  });
+  RunUntil([&] { return text->has_value(); }, 5000);
+  return text->value_or("<nothing>");
+}
+
 void MainWindowTest::SetUp() {
   home_ = std::make_unique<TempHome>();
   pages_ = std::make_unique<PageServer>();
   SetEnv("NUVE_VERSION_SOURCE", "http://127.0.0.1:9");
   SetEnv("NUVE_SERVICE_HOST", "127.0.0.1:9");
   SetEnv("NUVE_PORTAL_A", "127.0.0.1:" + std::to_string(pages_->port()) + "/title/portal");
+  // Downloads land in the test's own home, never in the user's folder.
+  SetEnv("NUVE_DOWNLOAD_DIR", (home_->path() / "下载").string());
 }
 
 void MainWindowTest::TearDown() {
@@ -115,7 +152,7 @@ bool MainWindowTest::WaitForTitle(const std::string& window_title, int ms) {
 }
 
 bool MainWindowTest::WaitForTabTitle(ui::BrowserTab& tab, const std::string& title, int ms) {
-  return RunUntil([&] { return tab.Title() == title; }, ms);
+  return RunUntil([&] { return tab.page().Title() == title; }, ms);
 }
 
 }  // namespace nuve::test

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <gtkmm.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -37,6 +38,12 @@ class RecordingUiHost : public ui::UiHost {
     modals.push_back(std::move(window));
     if (on_closed) closers.push_back(std::move(on_closed));
   }
+  void ChooseSaveFile(Gtk::Window*, std::string_view title, std::string_view, const std::filesystem::path& folder,
+                      std::string_view name, std::function<void(const std::filesystem::path&)> on_chosen) override {
+    save_questions.push_back({std::string(title), folder, std::string(name)});
+    // Answered later, as the user would: from the main loop.
+    save_answers.push_back(std::move(on_chosen));
+  }
   void OpenUri(std::string_view uri) override { opened.emplace_back(uri); }
 
   bool confirm_answer = true;  // what the user answers every question
@@ -44,6 +51,13 @@ class RecordingUiHost : public ui::UiHost {
   std::vector<std::string> opened;
   std::vector<std::unique_ptr<Gtk::Window>> modals;
   std::vector<std::function<void()>> closers;
+  struct SaveQuestion {
+    std::string title;
+    std::filesystem::path folder;
+    std::string name;
+  };
+  std::vector<SaveQuestion> save_questions;
+  std::vector<std::function<void(const std::filesystem::path&)>> save_answers;
 };
 
 // Runs the default main context until `done` holds or `ms` pass.
@@ -59,6 +73,12 @@ bool WaitUntilShown(Gtk::Widget& widget, int ms = 15000);
 void LetDoubleClickTimePass();
 // Runs a script in a tab's page and waits for it to finish.
 void RunScript(WebKitWebView* view, const std::string& script);
+// The value of `script` in `view` as text: "" when it fails or gives no
+// answer within `ms` (an answer that comes later is dropped safely).
+std::string EvaluateScript(WebKitWebView* view, const std::string& script, int ms = 10000);
+// What the clipboard of `widget`'s display holds as text, read the way
+// another program reads it; "<…>" with the error, or "<nothing>".
+std::string ClipboardText(Gtk::Widget& widget);
 
 class MainWindowTest : public ::testing::Test {
  protected:

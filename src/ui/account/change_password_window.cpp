@@ -89,6 +89,7 @@ void ChangePasswordWindow::OnChangeClicked() {
         }
         // The next automatic login must not send the old password.
         remembered_.PasswordChangedOnService(account, new_password);
+        changed_.emit(account, new_password);
         ui_host_.Info(this, "修改成功！请注意密码信息保密，勿透露给他人，由此造成的损失自负！");
       });
 }

@@ -17,6 +17,10 @@ class UiHost;
 
 class ChangePasswordWindow : public Gtk::Window {
  public:
+  // The service accepted a new password: the account and the new password
+  // (the favourites sync wraps its key anew with it).
+  sigc::signal<void(const std::string&, const std::string&)>& signal_password_changed() { return changed_; }
+
   ChangePasswordWindow(core::TaskRunner& tasks, core::AccountClient& client, core::LoginState& state,
                        core::RememberedLogin& remembered, UiHost& ui_host);
 
@@ -43,6 +47,7 @@ class ChangePasswordWindow : public Gtk::Window {
   Gtk::Box button_row_{Gtk::Orientation::HORIZONTAL, 8};
   Gtk::Button change_button_{"修改密码"};
   BusyState busy_{{&change_button_}};
+  sigc::signal<void(const std::string&, const std::string&)> changed_;
 };
 
 }  // namespace nuve::ui

@@ -124,16 +124,18 @@ void LoginWindow::LogIn() {
   const std::string password = password_entry_.get_text();
   busy_.Begin();
   requests_.Send([account, password](core::AccountClient& c) { return c.Login(account, password); },
-                 [this, account](core::ApiResponse reply) { OnLoginReply(account, reply); });
+                 [this, account, password](core::ApiResponse reply) { OnLoginReply(account, password, reply); });
 }
 
-void LoginWindow::OnLoginReply(const std::string& account, const core::ApiResponse& reply) {
+void LoginWindow::OnLoginReply(const std::string& account, const std::string& password,
+                               const core::ApiResponse& reply) {
   busy_.End();
   if (!reply.IsSuccess()) {
     ui_host_.Info(this, core::FailureText(reply));
     return;
   }
   state_.RecordLogin(account);
+  logged_in_.emit(account, password);
   ui_host_.Info(this, "登录成功");
 }
 

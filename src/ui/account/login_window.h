@@ -27,6 +27,9 @@ class LoginWindow : public Gtk::Window {
 
   sigc::signal<void()>& signal_register_requested() { return register_requested_; }
   sigc::signal<void()>& signal_recover_requested() { return recover_requested_; }
+  // A login succeeded: the account and the password it was made with (the
+  // favourites sync derives its key from it).
+  sigc::signal<void(const std::string&, const std::string&)>& signal_logged_in() { return logged_in_; }
 
  private:
   void Build(bool sends_in_clear);
@@ -35,7 +38,7 @@ class LoginWindow : public Gtk::Window {
   void OnLoginClicked();
   // Logs in with the texts of the boxes.
   void LogIn();
-  void OnLoginReply(const std::string& account, const core::ApiResponse& reply);
+  void OnLoginReply(const std::string& account, const std::string& password, const core::ApiResponse& reply);
 
   core::AccountRequests requests_;
   core::LoginState& state_;
@@ -60,6 +63,7 @@ class LoginWindow : public Gtk::Window {
 
   sigc::signal<void()> register_requested_;
   sigc::signal<void()> recover_requested_;
+  sigc::signal<void(const std::string&, const std::string&)> logged_in_;
 };
 
 }  // namespace nuve::ui

@@ -26,6 +26,10 @@ class PersonalCentreWindow : public Gtk::Window {
   PersonalCentreWindow(core::TaskRunner& tasks, core::AccountClient& client, core::LoginState& state,
                        core::UserInfo& current_user, core::ReadUrlOptions picture_options, UiHost& ui_host);
 
+  // Adds a part at the end of the window (the favourites sync's row); the
+  // window owns it.
+  void AppendSection(Gtk::Widget& section) { layout_.append(section); }
+
   // The account label's text as it stands now.
   std::string AccountLabelText() const { return account_.get_text(); }
 

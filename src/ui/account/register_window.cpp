@@ -61,7 +61,16 @@ void RegisterWindow::Build(bool sends_in_clear) {
   form_.set_column_spacing(8);
   code_entry_.set_hexpand(true);
   code_row_.append(code_entry_);
-  code_row_.append(code_button_);
+  // Two digits are the widest the countdown shows.
+  code_button_sizer_.set_label(core::CountdownCaption(core::CodeCountdown::kSeconds - 1));
+  code_button_sizer_.set_can_focus(false);
+  code_button_sizer_.set_can_target(false);
+  gtk_accessible_update_state(GTK_ACCESSIBLE(code_button_sizer_.gobj()), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE, -1);
+  code_button_room_.set_hhomogeneous(true);
+  code_button_room_.add(code_button_sizer_);
+  code_button_room_.add(code_button_);
+  code_button_room_.set_visible_child(code_button_);
+  code_row_.append(code_button_room_);
   avatar_row_.append(avatar_);
   avatar_row_.append(upload_button_);
   upload_button_.set_valign(Gtk::Align::CENTER);

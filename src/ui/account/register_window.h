@@ -54,6 +54,11 @@ class RegisterWindow : public Gtk::Window {
   Gtk::Box code_row_{Gtk::Orientation::HORIZONTAL, 6};
   Gtk::Entry code_entry_;
   Gtk::Button code_button_{core::kCodeButtonCaption};
+  // The code button's room: as wide as its widest countdown caption, which a
+  // button never shown measures, so that the window keeps its size while
+  // the caption changes.
+  Gtk::Stack code_button_room_;
+  Gtk::Button code_button_sizer_;
   Gtk::Label password_label_{"密码"};
   Gtk::Entry password_entry_;
   Gtk::Label confirmation_label_{"确认密码"};

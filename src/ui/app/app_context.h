@@ -6,15 +6,20 @@
 // the task runner that keeps slow work off the user-interface thread, and
 // the account service: the login state (session, keep-alive, 登录态) shared
 // by the seven clients (one per window that talks to the service, each built
-// with the application key) and the profile of the logged-in user. Windows
+// with the application key), the profile of the logged-in user and the
+// favourites sync, which a watcher of the favourites folder keeps told of
+// changes. Windows
 // take from it what they need. The shared JSON document is the one
 // SharedJson() gives; the record classes read through it.
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
+#include <vector>
+
+#include <gtkmm/window.h>
+#include <sigc++/signal.h>
 
 #include "core/account/account_client.h"
 #include "core/account/login_state.h"
@@ -24,14 +29,22 @@
 #include "core/app/config.h"
 #include "core/favourites/favourites_store.h"
 #include "core/history/history_store.h"
+#include "core/passwords/site_passwords.h"
+#include "core/session/session_book.h"
 #include "core/session/session_store.h"
 #include "core/settings/app_settings.h"
+#include "core/sync/favourites_sync_service.h"
 #include "core/util/codec_util.h"
 #include "core/util/duration_formatter.h"
 #include "core/util/read_url.h"
 #include "core/util/task_runner.h"
+#include "core/util/task_scope.h"
 #include "ui/app/glib_ui_poster.h"
+#include "ui/downloads/download_manager.h"
+#include "ui/engine/content_filters.h"
 #include "ui/engine/engine_profile.h"
+#include "ui/engine/start_page_scheme.h"
+#include "ui/favourites/favourites_watcher.h"
 
 namespace nuve::ui {
 
@@ -50,18 +63,47 @@ class AppContext {
   // The favourites folder "收藏夹" in the data folder.
   const core::FavouritesStore& favourites() const { return favourites_; }
 
-  // Every web view is built from this one profile.
+  // Every web view of the normal windows is built from this one profile.
   EngineProfile& engine() { return engine_; }
+  // The private windows' profile: one ephemeral profile while any of them
+  // holds it, made on the first call and gone with the last holder (its
+  // cookies, storage and cache with it, and its downloads leave the list).
+  std::shared_ptr<EngineProfile> PrivateProfile();
+
+  // The downloads of every window (both profiles).
+  DownloadManager& downloads() { return downloads_; }
+
+  // Every open browser window says when it opens and when it goes. When
+  // the last one goes the login ends (the next start is logged out).
+  void AddWindow(Gtk::Window& window);
+  void RemoveWindow(Gtk::Window& window);
+  int window_count() const { return static_cast<int>(windows_.size()); }
+
+  // Content blocking: the filter lists every view gets.
+  ContentFilters& content_filters() { return content_filters_; }
 
   // Every visited page; completion and the history window ask it.
   core::HistoryStore& history() { return history_; }
 
-  // The open tabs, kept for the next start.
+  // The nuve:// pages (the start page) the engine asks the program for.
+  StartPageScheme& start_page() { return start_page_; }
+
+  // The open tabs, kept for the next start; the book holds every normal
+  // window's list and writes them to the store.
   core::SessionStore& session() { return session_; }
+  core::SessionBook& session_book() { return session_book_; }
+
+  // Saved site passwords (the desktop's secret store) and the never-save list.
+  core::SitePasswords& site_passwords() { return site_passwords_; }
 
   // Removes cookies, cache, site data, history and the restore list; `done`
   // runs on the UI thread (false when the engine reported a failure).
   void ClearBrowsingData(std::function<void(bool ok)> done);
+  // The favourites folder changed (in any window, or outside NUVE).
+  sigc::signal<void()>& signal_favourites_changed() { return favourites_watcher_->signal_changed(); }
+
+  // Raised when the browsing data is cleared, for what windows keep of it.
+  sigc::signal<void()>& signal_browsing_data_cleared() { return browsing_data_cleared_; }
 
   // The proxy lives in the engine's profile; these pass through to it.
   void SetInternetProxy(const std::string& host, const std::string& port) {
@@ -86,12 +128,10 @@ class AppContext {
   core::AccountClient& password_account() { return password_account_; }
   core::AccountClient& feedback_account() { return feedback_account_; }
   core::UserInfo& current_user() { return current_user_; }
+  // The favourites sync with the account (see core/sync/favourites_sync_service.h).
+  core::FavouritesSyncService& favourites_sync() { return *favourites_sync_; }
   const core::CodecUtil& codec() const { return codec_; }
 
-  // What happens on the UI thread once the keep-alive finds the login gone.
-  void set_session_expired_handler(std::function<void()> handler) {
-    session_expired_ = std::move(handler);
-  }
 
  private:
   core::Config config_;
@@ -100,19 +140,28 @@ class AppContext {
   UiHost& ui_host_;
   EngineProfile engine_;
   core::HistoryStore history_;
+  StartPageScheme start_page_;
   core::SessionStore session_;
 
+  core::SessionBook session_book_;
+  // Before the private profile, which forgets its downloads as it goes.
+  DownloadManager downloads_;
+  std::weak_ptr<EngineProfile> private_profile_;
+  std::vector<Gtk::Window*> windows_;
+
   GlibUiPoster ui_poster_;
-  std::function<void()> session_expired_;
-  // Read by the keep-alive's expiry, which may reach the user-interface
-  // thread after this context is gone.
-  std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
+  void OnSessionExpired();
+  // The keep-alive's expiry may reach the user-interface thread after this
+  // context is gone: it is bound to this scope.
+  core::TaskScope lifetime_;
   // Stopped first when the context goes away: every request in progress ends.
   std::stop_source shutdown_;
   // The session outlives the clients that refer to it (declaration order).
   core::LoginState login_state_;
   std::unique_ptr<core::PasswordStore> password_store_;
   core::RememberedLogin remembered_login_;
+  std::unique_ptr<core::SitePasswordStore> site_password_store_;
+  core::SitePasswords site_passwords_;
   core::AccountClient main_account_;
   core::AccountClient profile_account_;
   core::AccountClient register_account_;
@@ -123,9 +172,20 @@ class AppContext {
   core::UserInfo current_user_;
   core::CodecUtil codec_;
   core::DurationFormatter shared_duration_;
-  // Last, so it goes first: its threads are joined while everything they
-  // use still exists.
+  // The sync's data key in the desktop's secret store.
+  std::unique_ptr<core::PasswordStore> sync_keys_;
+  // Before the task runner, so it goes after it: the runner's threads may
+  // still be inside a sync step when it joins them.
+  std::unique_ptr<core::FavouritesSyncService> favourites_sync_;
+  std::unique_ptr<FavouritesWatcher> favourites_watcher_;
+  core::LoginState::Subscription sync_on_logout_;
+  sigc::signal<void()> browsing_data_cleared_;
+  // Last but one, so it goes nearly first: its threads are joined while
+  // everything they use still exists.
   core::TaskRunner tasks_{ui_poster_};
+  // Uses the task runner from its start; its workers hold only copies, and
+  // their late results are dropped with it.
+  ContentFilters content_filters_;
 };
 
 }  // namespace nuve::ui

@@ -4,12 +4,37 @@
 #include <string>
 
 #include "core/app/log.h"
+#include "ui/app/accessible.h"
 
 namespace nuve::ui {
+namespace {
+
+// GTK's own buttons are English and carry their mnemonic into the name a
+// screen reader reads ("_OK OK"): ours say what they are, and only that.
+void AddButton(Gtk::Dialog& dialog, const char* caption, Gtk::ResponseType response) {
+  Gtk::Button* button = dialog.add_button(caption, response);
+  button->set_use_underline(false);
+  SetAccessibleLabel(*button, caption);
+}
+
+// Escape closes a window as its close button does, wherever the focus is
+// in it. The key reaches the window's own widgets first, so an open
+// popover or menu inside it still closes alone.
+void CloseOnEscape(Gtk::Window& window) {
+  auto keys = Gtk::ShortcutController::create();
+  keys->add_shortcut(Gtk::Shortcut::create(Gtk::KeyvalTrigger::create(GDK_KEY_Escape, Gdk::ModifierType()),
+                                           Gtk::NamedAction::create("window.close")));
+  window.add_controller(keys);
+}
+
+}  // namespace
 
 void GtkUiHost::ShowMessage(Gtk::Window* parent, std::string_view text, Gtk::MessageType type,
-                            Gtk::ButtonsType buttons, std::function<void(int)> on_response) {
-  auto dialog = std::make_unique<Gtk::MessageDialog>(std::string(text), false, type, buttons, true);
+                            std::function<void(int)> on_response) {
+  auto dialog = std::make_unique<Gtk::MessageDialog>(std::string(text), false, type, Gtk::ButtonsType::NONE, true);
+  if (type == Gtk::MessageType::QUESTION) AddButton(*dialog, "取消", Gtk::ResponseType::CANCEL);
+  AddButton(*dialog, "确定", Gtk::ResponseType::OK);
+  dialog->set_default_response(Gtk::ResponseType::OK);
   if (parent != nullptr) dialog->set_transient_for(*parent);
   // Without hide-on-close, Escape would destroy the GtkWindow under the C++ object.
   dialog->set_hide_on_close(true);
@@ -17,7 +42,7 @@ void GtkUiHost::ShowMessage(Gtk::Window* parent, std::string_view text, Gtk::Mes
   raw->signal_response().connect([this, raw, on_response = std::move(on_response)](int response) {
     raw->set_visible(false);
     // The dialog is released from an idle callback: never inside its own signal.
-    Glib::signal_idle().connect_once([this, raw] { Release(raw); });
+    Glib::signal_idle().connect_once(scope_.Bind([this, raw] { Release(raw); }));
     if (on_response) {
       try {
         on_response(response);
@@ -31,33 +56,30 @@ void GtkUiHost::ShowMessage(Gtk::Window* parent, std::string_view text, Gtk::Mes
 }
 
 void GtkUiHost::Info(Gtk::Window* parent, std::string_view text) {
-  ShowMessage(parent, text, Gtk::MessageType::INFO, Gtk::ButtonsType::OK, {});
+  ShowMessage(parent, text, Gtk::MessageType::INFO, {});
 }
 
 void GtkUiHost::Error(Gtk::Window* parent, std::string_view text, std::function<void()> on_closed) {
-  ShowMessage(parent, text, Gtk::MessageType::ERROR, Gtk::ButtonsType::OK,
-              [on_closed = std::move(on_closed)](int) {
-                if (on_closed) on_closed();
-              });
+  ShowMessage(parent, text, Gtk::MessageType::ERROR, [on_closed = std::move(on_closed)](int) {
+    if (on_closed) on_closed();
+  });
 }
 
-void GtkUiHost::Confirm(Gtk::Window* parent, std::string_view text,
-                        std::function<void(bool)> on_answer) {
-  ShowMessage(parent, text, Gtk::MessageType::QUESTION, Gtk::ButtonsType::OK_CANCEL,
-              [on_answer = std::move(on_answer)](int response) {
-                if (on_answer) on_answer(response == Gtk::ResponseType::OK);
-              });
+void GtkUiHost::Confirm(Gtk::Window* parent, std::string_view text, std::function<void(bool)> on_answer) {
+  ShowMessage(parent, text, Gtk::MessageType::QUESTION, [on_answer = std::move(on_answer)](int response) {
+    if (on_answer) on_answer(response == Gtk::ResponseType::OK);
+  });
 }
 
-void GtkUiHost::ShowModal(std::unique_ptr<Gtk::Window> window, Gtk::Window* parent,
-                          std::function<void()> on_closed) {
+void GtkUiHost::ShowModal(std::unique_ptr<Gtk::Window> window, Gtk::Window* parent, std::function<void()> on_closed) {
   if (!window) return;
   Gtk::Window* raw = window.get();
   if (parent != nullptr) raw->set_transient_for(*parent);
   raw->set_modal(true);
   raw->set_hide_on_close(true);
+  CloseOnEscape(*raw);
   raw->signal_hide().connect([this, raw, on_closed = std::move(on_closed)] {
-    Glib::signal_idle().connect_once([this, raw] { Release(raw); });
+    Glib::signal_idle().connect_once(scope_.Bind([this, raw] { Release(raw); }));
     if (on_closed) {
       try {
         on_closed();
@@ -68,6 +90,42 @@ void GtkUiHost::ShowModal(std::unique_ptr<Gtk::Window> window, Gtk::Window* pare
   });
   raw->present();
   open_.push_back(std::move(window));
+}
+
+void GtkUiHost::ChooseSaveFile(Gtk::Window* parent, std::string_view title, std::string_view accept,
+                               const std::filesystem::path& folder, std::string_view name,
+                               std::function<void(const std::filesystem::path&)> on_chosen) {
+  auto chooser = Gtk::FileChooserNative::create(std::string(title), Gtk::FileChooser::Action::SAVE,
+                                                std::string(accept), "取消");
+  if (parent != nullptr) chooser->set_transient_for(*parent);
+  chooser->set_modal(true);
+  if (!folder.empty()) {
+    try {
+      chooser->set_current_folder(Gio::File::create_for_path(folder.string()));
+    } catch (const Glib::Error& e) {
+      core::LogWarning("save file", folder.string() + ": " + e.what());
+    }
+  }
+  chooser->set_current_name(std::string(name));
+  Gtk::FileChooserNative* raw = chooser.get();
+  chooser->signal_response().connect([this, raw, on_chosen = std::move(on_chosen)](int response) {
+    std::filesystem::path chosen;
+    if (response == Gtk::ResponseType::ACCEPT) {
+      if (auto file = raw->get_file()) chosen = file->get_path();
+    }
+    raw->hide();
+    // Let go from an idle callback: never inside its own signal.
+    Glib::signal_idle().connect_once(scope_.Bind([this, raw] {
+      std::erase_if(choosers_, [raw](const auto& c) { return c.get() == raw; });
+    }));
+    try {
+      if (on_chosen) on_chosen(chosen);
+    } catch (const std::exception& e) {
+      core::LogError("save file", e.what());
+    }
+  });
+  chooser->show();
+  choosers_.push_back(std::move(chooser));
 }
 
 void GtkUiHost::OpenUri(std::string_view uri) {

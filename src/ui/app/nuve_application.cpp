@@ -1,8 +1,12 @@
 #include "ui/app/nuve_application.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/app/log.h"
 #include "core/app/startup_trace.h"
 #include "ui/app/app_context.h"
+#include "ui/app/browser_windows.h"
 #include "ui/app/gtk_ui_host.h"
 #include "ui/main/main_window.h"
 
@@ -19,7 +23,7 @@ NuveApplication::~NuveApplication() { TearDown(); }
 void NuveApplication::TearDown() {
   // Windows first, then the context they use (which stops and joins every
   // worker thread), then the host.
-  main_window_.reset();
+  windows_.reset();
   if (ui_host_) ui_host_->ReleaseAll();
   context_.reset();
 }
@@ -47,28 +51,31 @@ void NuveApplication::on_startup() {
 }
 
 void NuveApplication::on_activate() {
-  if (main_window_) {
-    main_window_->present();
+  if (windows_ && !windows_->empty()) {
+    windows_->windows().front()->present();
     return;
   }
+  // Every window is the application's while it is open; the application
+  // ends once no window is left.
+  windows_ = std::make_unique<BrowserWindows>(
+      *context_, [this](MainWindow& window) { add_window(window); },
+      [this](MainWindow& window) {
+        // The application lets go of a window by itself once it hides.
+        const std::vector<Gtk::Window*> listed = get_windows();
+        if (std::find(listed.begin(), listed.end(), &window) != listed.end()) remove_window(window);
+      },
+      [] {});
   try {
-    main_window_ = std::make_unique<MainWindow>(*context_, start_);
+    MainWindow& first = windows_->OpenFirst(start_);
+    for (MainWindow* window : windows_->windows()) {
+      if (window != &first) window->present();
+    }
+    first.present();
   } catch (const std::exception& e) {
     core::LogError("start-up", e.what());
     quit();
     return;
   }
-  add_window(*main_window_);
-  // The application owns the main window; once it is hidden (closed) it is
-  // deleted from an idle callback, never inside its own signal, and the
-  // application ends because no window is left.
-  main_window_->signal_hide().connect([this] {
-    Glib::signal_idle().connect_once([this] {
-      if (main_window_) remove_window(*main_window_);
-      main_window_.reset();
-    });
-  });
-  main_window_->present();
   core::StartupMark("main window presented");
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The GTK application: owns the application context and the main window,
-// and ends when the main window closes. Every start is a process of its own.
+// The GTK application: owns the application context and the browser
+// windows, and ends when the last window closes. Every start is a process
+// of its own.
 
 #include <gtkmm.h>
 
@@ -13,7 +14,7 @@ namespace nuve::ui {
 
 class AppContext;
 class GtkUiHost;
-class MainWindow;
+class BrowserWindows;
 
 class NuveApplication : public Gtk::Application {
  public:
@@ -32,7 +33,7 @@ class NuveApplication : public Gtk::Application {
   core::StartRequest start_;
   std::unique_ptr<GtkUiHost> ui_host_;
   std::unique_ptr<AppContext> context_;
-  std::unique_ptr<MainWindow> main_window_;
+  std::unique_ptr<BrowserWindows> windows_;
 };
 
 }  // namespace nuve::ui

@@ -1,17 +1,22 @@
 #include "ui/downloads/download_item.h"
 
+#include <gtkmm/window.h>
+
 #include <algorithm>
 #include <system_error>
 
 #include "core/app/log.h"
 #include "core/downloads/download_names.h"
 #include "ui/app/guard.h"
+#include "ui/app/ui_host.h"
 #include "ui/downloads/download_manager.h"
 
 namespace nuve::ui {
 namespace {
 
 DownloadItem* Self(gpointer data) { return static_cast<DownloadItem*>(data); }
+
+constexpr const char* kAskWhereKey = "nuve-ask-where-to-save";
 
 // Progress is redrawn at most this often; a fast download delivers
 // thousands of chunks a second.
@@ -90,8 +95,24 @@ void DownloadItem::Cancel() {
   webkit_download_cancel(download_);
 }
 
+void DownloadItem::AskWhereToSave(WebKitDownload* download) {
+  g_object_set_data(G_OBJECT(download), kAskWhereKey, GINT_TO_POINTER(1));
+}
+
 bool DownloadItem::OnDecideDestination(const std::string& suggested) {
   suggested_name_ = core::SafeDownloadName(suggested);
+  if (g_object_get_data(G_OBJECT(download_), kAskWhereKey) != nullptr) {
+    // The transfer waits until a destination is set or it is cancelled.
+    Gtk::Window* parent = nullptr;
+    if (WebKitWebView* view = webkit_download_get_web_view(download_)) {
+      parent = dynamic_cast<Gtk::Window*>(Glib::wrap(GTK_WIDGET(view))->get_root());
+    }
+    manager_.ui_host().ChooseSaveFile(parent, "另存为", "保存", manager_.folder(), suggested_name_,
+                                      scope_.Bind([this](const std::filesystem::path& chosen) {
+                                        OnDestinationChosen(chosen);
+                                      }));
+    return true;
+  }
   std::string problem;
   final_path_ = manager_.ChooseDestination(suggested_name_, problem);
   if (final_path_.empty()) {
@@ -99,13 +120,29 @@ bool DownloadItem::OnDecideDestination(const std::string& suggested) {
     webkit_download_cancel(download_);
     return true;
   }
+  Start();
+  return true;
+}
+
+void DownloadItem::OnDestinationChosen(const std::filesystem::path& chosen) {
+  if (finished()) return;
+  if (chosen.empty()) {
+    webkit_download_cancel(download_);  // reported as cancelled by "failed"
+    return;
+  }
+  // The chooser asked before replacing a file of that name: the user chose it.
+  final_path_ = chosen;
+  replace_ = true;
+  Start();
+}
+
+void DownloadItem::Start() {
   part_path_ = core::PartialDownloadPath(final_path_);
   webkit_download_set_allow_overwrite(download_, FALSE);
   webkit_download_set_destination(download_, part_path_.c_str());
   state_ = State::kRunning;
   manager_.ReportStatus("开始下载：" + DisplayName());
   changed_.emit();
-  return true;
 }
 
 void DownloadItem::OnReceivedData() {
@@ -154,8 +191,9 @@ void DownloadItem::OnFinished() {
   }
   received_ = webkit_download_get_received_data_length(download_);
   std::error_code ec;
-  // Another program may have taken the name meanwhile: never overwrite it.
-  if (std::filesystem::exists(final_path_, ec)) {
+  // Another program may have taken the name meanwhile: never overwrite it,
+  // unless the user chose to replace that file.
+  if (!replace_ && std::filesystem::exists(final_path_, ec)) {
     const auto taken = final_path_;
     final_path_ = core::UniqueDownloadPath(final_path_.parent_path(), final_path_.filename().string());
     manager_.Release(taken);

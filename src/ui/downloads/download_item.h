@@ -13,6 +13,7 @@
 
 #include <sigc++/sigc++.h>
 
+#include "core/util/task_scope.h"
 #include "ui/main/g_signal_connection.h"
 
 namespace nuve::ui {
@@ -22,6 +23,10 @@ struct DownloadItemCallbacks;
 
 class DownloadItem {
  public:
+  // Marks a download the user started with "…另存为…": where to save it is
+  // asked, starting in the download folder, before anything is received.
+  static void AskWhereToSave(WebKitDownload* download);
+
   enum class State { kStarting, kRunning, kCompleted, kCancelled, kFailed };
 
   DownloadItem(WebKitDownload* download, DownloadManager& manager);
@@ -54,6 +59,10 @@ class DownloadItem {
   friend struct DownloadItemCallbacks;
 
   bool OnDecideDestination(const std::string& suggested);
+  // The user's answer to where to save it; empty when the user cancelled.
+  void OnDestinationChosen(const std::filesystem::path& chosen);
+  // Writes to "<final_path_>.part" and lets the transfer start.
+  void Start();
   void OnReceivedData();
   void OnFailed(GError* error);
   void OnFinished();
@@ -67,6 +76,8 @@ class DownloadItem {
   std::string suggested_name_;
   std::filesystem::path final_path_;
   std::filesystem::path part_path_;
+  // The user chose to replace the file at final_path_.
+  bool replace_ = false;
   std::string problem_;
   std::uint64_t received_ = 0;
   std::uint64_t total_ = 0;
@@ -74,6 +85,8 @@ class DownloadItem {
   std::chrono::steady_clock::time_point sample_time_;
   std::uint64_t sample_bytes_ = 0;
   sigc::signal<void()> changed_;
+  // The answer to "where to save" may come after the item is gone.
+  core::TaskScope scope_;
 };
 
 }  // namespace nuve::ui

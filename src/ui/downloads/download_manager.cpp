@@ -10,19 +10,44 @@
 
 namespace nuve::ui {
 
-DownloadManager::DownloadManager(EngineProfile& profile, std::filesystem::path folder)
-    : folder_(std::move(folder)) {
-  profile.signal_download_started().connect(sigc::mem_fun(*this, &DownloadManager::OnDownloadStarted));
+DownloadManager::DownloadManager(EngineProfile& profile, UiHost& ui_host, std::filesystem::path folder)
+    : ui_host_(ui_host), folder_(std::move(folder)) {
+  Watch(profile);
 }
 
-DownloadManager::~DownloadManager() = default;
+DownloadManager::~DownloadManager() {
+  for (auto& [profile, connection] : watched_) connection.disconnect();
+}
+
+void DownloadManager::Watch(EngineProfile& profile) {
+  const EngineProfile* source = &profile;
+  watched_.emplace_back(source, profile.signal_download_started().connect(
+                                    [this, source](WebKitDownload* download) { OnDownloadStarted(source, download); }));
+}
+
+void DownloadManager::Forget(const EngineProfile& profile) {
+  std::erase_if(watched_, [&](auto& watched) {
+    if (watched.first != &profile) return false;
+    watched.second.disconnect();
+    return true;
+  });
+  for (size_t i = items_.size(); i-- > 0;) {
+    if (sources_[i] != &profile) continue;
+    std::unique_ptr<DownloadItem> item = std::move(items_[i]);
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+    sources_.erase(sources_.begin() + static_cast<std::ptrdiff_t>(i));
+    removed_.emit(*item);
+    if (!item->final_path().empty()) Release(item->final_path());
+  }
+}
 
 bool DownloadManager::HasRunningDownloads() const {
   return std::any_of(items_.begin(), items_.end(), [](const auto& item) { return !item->finished(); });
 }
 
-void DownloadManager::OnDownloadStarted(WebKitDownload* download) {
+void DownloadManager::OnDownloadStarted(const EngineProfile* profile, WebKitDownload* download) {
   items_.push_back(std::make_unique<DownloadItem>(download, *this));
+  sources_.push_back(profile);
   added_.emit(*items_.back());
 }
 

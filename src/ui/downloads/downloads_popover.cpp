@@ -23,7 +23,16 @@ DownloadsPopover::DownloadsPopover(DownloadManager& manager) {
   box_.append(scroller_);
   set_child(box_);
   for (const auto& item : manager.items()) OnAdded(*item);
+  // The list outlives every popover; a slot of a popover dies with it.
   manager.signal_added().connect(sigc::mem_fun(*this, &DownloadsPopover::OnAdded));
+  manager.signal_removed().connect(sigc::mem_fun(*this, &DownloadsPopover::OnRemoved));
+}
+
+void DownloadsPopover::OnRemoved(DownloadItem& item) {
+  DownloadRow* row = RowOf(item);
+  if (row == nullptr) return;
+  // The list box row holding it goes, and the row with it.
+  if (Gtk::Widget* list_row = row->get_parent()) list_.remove(*list_row);
 }
 
 void DownloadsPopover::OnAdded(DownloadItem& item) {

@@ -1,6 +1,7 @@
 #pragma once
 // The downloads list, a popover under the navigation bar's download button:
-// one row per download of this run, newest first.
+// one row per download of this run, newest first. Every window has one, all
+// showing the same list.
 
 #include <gtkmm.h>
 
@@ -19,6 +20,7 @@ class DownloadsPopover : public Gtk::Popover {
 
  private:
   void OnAdded(DownloadItem& item);
+  void OnRemoved(DownloadItem& item);
 
   Gtk::Box box_{Gtk::Orientation::VERTICAL, 6};
   Gtk::Label heading_{"下载"};

@@ -4,6 +4,7 @@
 #include "core/app/proxy_settings.h"
 #include "ui/app/ui_host.h"
 #include "ui/app/guard.h"
+#include "ui/engine/web_extensions.h"
 
 namespace nuve::ui {
 namespace {
@@ -34,6 +35,8 @@ std::string PermissionQuestion(WebKitPermissionRequest* request, std::string& ki
 }  // namespace
 
 EngineProfile::EngineProfile(const core::Config& config, UiHost& ui_host) : ui_host_(ui_host) {
+  // Before the first view: the engine's web processes load NUVE's extension.
+  WebExtensions::Prepare(webkit_web_context_get_default());
   const std::string data = (config.data_dir / "webkit").string();
   const std::string cache = (config.cache_dir / "webkit").string();
   // Our own session, never WebKit's default one: local storage, IndexedDB
@@ -51,6 +54,24 @@ EngineProfile::EngineProfile(const core::Config& config, UiHost& ui_host) : ui_h
                                                  WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
     webkit_cookie_manager_set_accept_policy(cookies, WEBKIT_COOKIE_POLICY_ACCEPT_NO_THIRD_PARTY);
   }
+  SetUpSession();
+  webkit_settings_set_enable_developer_extras(settings_, config.developer_extras ? TRUE : FALSE);
+}
+
+EngineProfile::EngineProfile(Ephemeral, const EngineProfile& normal) : ui_host_(normal.ui_host_) {
+  // Cookies, storage and cache live in memory only, and only while this
+  // profile does; no cookie file is ever named.
+  session_ = webkit_network_session_new_ephemeral();
+  webkit_website_data_manager_set_favicons_enabled(webkit_network_session_get_website_data_manager(session_), TRUE);
+  webkit_cookie_manager_set_accept_policy(webkit_network_session_get_cookie_manager(session_),
+                                          WEBKIT_COOKIE_POLICY_ACCEPT_NO_THIRD_PARTY);
+  SetUpSession();
+  SetDeveloperExtras(normal.developer_extras());
+  if (!normal.proxy_host_.empty()) SetInternetProxy(normal.proxy_host_, normal.proxy_port_);
+}
+
+// What every profile's session and settings share.
+void EngineProfile::SetUpSession() {
   // A certificate that fails the checks stops the load; only the user's
   // deliberate choice lets a host through (AllowCertificateForHost).
   webkit_network_session_set_tls_errors_policy(session_, WEBKIT_TLS_ERRORS_POLICY_FAIL);
@@ -58,7 +79,6 @@ EngineProfile::EngineProfile(const core::Config& config, UiHost& ui_host) : ui_h
   download_handler_ = g_signal_connect(session_, "download-started", G_CALLBACK(DownloadStartedCb), this);
 
   settings_ = webkit_settings_new();
-  webkit_settings_set_enable_developer_extras(settings_, config.developer_extras ? TRUE : FALSE);
   // Pages may go full screen (videos) and read their own clipboard actions.
   webkit_settings_set_enable_fullscreen(settings_, TRUE);
 }
@@ -74,14 +94,18 @@ void EngineProfile::DownloadStartedCb(WebKitNetworkSession*, WebKitDownload* dow
 }
 
 WebKitWebView* EngineProfile::CreateView() const {
-  return WEBKIT_WEB_VIEW(
+  auto* view = WEBKIT_WEB_VIEW(
       g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session_, "settings", settings_, nullptr));
+  if (view_hook_) view_hook_(view);
+  return view;
 }
 
 WebKitWebView* EngineProfile::CreateRelatedView(WebKitWebView* parent) const {
   // Without the settings property the related view would get default settings.
-  return WEBKIT_WEB_VIEW(
+  auto* view = WEBKIT_WEB_VIEW(
       g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", parent, "settings", settings_, nullptr));
+  if (view_hook_) view_hook_(view);
+  return view;
 }
 
 bool EngineProfile::developer_extras() const {
@@ -93,6 +117,8 @@ void EngineProfile::SetDeveloperExtras(bool enabled) {
 }
 
 void EngineProfile::SetInternetProxy(const std::string& host, const std::string& port) {
+  proxy_host_ = host;
+  proxy_port_ = port;
   proxy_text_ = host;
   proxy_list_ = core::ProxyListText(host, port);
   proxy_address_ = core::ProxyAddress(host, port);

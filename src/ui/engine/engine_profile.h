@@ -17,25 +17,47 @@
 #include "core/app/config.h"
 #include "core/util/read_url.h"
 
+namespace nuve::core {
+class SitePasswords;
+}
+
 namespace nuve::ui {
 
 class UiHost;
 
 class EngineProfile {
  public:
+  // The profile of normal windows: everything kept in the data and cache folders.
   EngineProfile(const core::Config& config, UiHost& ui_host);
+  // A private windows' profile: an ephemeral session that writes nothing
+  // and forgets everything when it goes; it takes `normal`'s proxy and
+  // developer tools setting, and nothing else of it.
+  struct Ephemeral {};
+  EngineProfile(Ephemeral, const EngineProfile& normal);
   ~EngineProfile();
   EngineProfile(const EngineProfile&) = delete;
   EngineProfile& operator=(const EngineProfile&) = delete;
 
   WebKitNetworkSession* network_session() const { return session_; }
   WebKitSettings* web_settings() const { return settings_; }
+  UiHost& ui_host() const { return ui_host_; }
+
+  // A profile that keeps nothing once it ends (a private window's).
+  bool IsEphemeral() const { return webkit_network_session_is_ephemeral(session_) != FALSE; }
+  // Where the sign-ins of this profile's pages are saved; null when they
+  // are not (no secret store given, or an ephemeral profile).
+  core::SitePasswords* site_passwords() const { return IsEphemeral() ? nullptr : site_passwords_; }
+  void set_site_passwords(core::SitePasswords* passwords) { site_passwords_ = passwords; }
 
   // A new view on this profile (a floating reference, as GTK gives widgets).
   WebKitWebView* CreateView() const;
   // A view for a page that `parent` opens (window.open, target=_blank):
   // related to the parent's, with the same settings.
   WebKitWebView* CreateRelatedView(WebKitWebView* parent) const;
+
+  // Runs for every view this profile builds, before anything loads in it
+  // (content blocking gives it its filters there).
+  void set_view_hook(std::function<void(WebKitWebView*)> hook) { view_hook_ = std::move(hook); }
 
   // The web inspector (F12). Off unless the user turns it on, or
   // NUVE_DEVELOPER_EXTRAS=1 is set.
@@ -74,9 +96,14 @@ class EngineProfile {
   static void DownloadStartedCb(WebKitNetworkSession*, WebKitDownload* download, gpointer self) noexcept;
 
   UiHost& ui_host_;
+  core::SitePasswords* site_passwords_ = nullptr;
   WebKitNetworkSession* session_ = nullptr;
   WebKitSettings* settings_ = nullptr;
   gulong download_handler_ = 0;
+  void SetUpSession();
+
+  std::string proxy_host_;
+  std::string proxy_port_;
   std::string proxy_text_;
   std::string proxy_list_;
   std::string proxy_address_;
@@ -84,6 +111,7 @@ class EngineProfile {
   // (origin, kind) -> the user's answer for this run.
   std::map<std::pair<std::string, std::string>, bool> permission_answers_;
   sigc::signal<void(WebKitDownload*)> download_started_;
+  std::function<void(WebKitWebView*)> view_hook_;
 };
 
 }  // namespace nuve::ui

@@ -2,6 +2,8 @@
 
 #include "core/app/log.h"
 #include "core/favourites/favourite_name.h"
+#include "core/util/legacy_text.h"
+#include "ui/app/accessible.h"
 #include "ui/app/ui_host.h"
 
 namespace nuve::ui {
@@ -27,7 +29,8 @@ std::string NameRefusal(core::FavouriteNameFault fault) {
 }  // namespace
 
 AddFavouriteWindow::AddFavouriteWindow(const core::FavouritesStore& store, UiHost& ui_host,
-                                       const std::string& address, const std::string& title)
+                                       const std::string& address, const std::string& title,
+                                       const std::filesystem::path& folder)
     : store_(store), ui_host_(ui_host) {
   set_title("收藏");
   set_default_size(420, -1);
@@ -43,6 +46,23 @@ AddFavouriteWindow::AddFavouriteWindow(const core::FavouritesStore& store, UiHos
   remark_entry_.set_name("编辑框2");
   remark_entry_.set_text(title);
   remark_entry_.set_activates_default(true);
+  // The places: the top level, then every folder as a path, indented.
+  auto names = Gtk::StringList::create({"收藏夹"});
+  folders_.push_back(store_.folder());
+  for (const core::FavouriteEntry& entry : store_.AllFolders()) {
+    const std::filesystem::path relative = entry.file.lexically_relative(store_.folder());
+    std::string shown = "收藏夹";
+    for (auto part = relative.begin(); part != relative.end(); ++part) {
+      shown += " / " + core::DecodeLegacyText(part->string());
+    }
+    names->append(shown);
+    folders_.push_back(entry.file);
+  }
+  folder_label_.set_xalign(0);
+  folder_picker_.set_name("收藏位置");
+  folder_picker_.set_model(names);
+  SetAccessibleLabel(folder_picker_, "保存到文件夹");
+  if (!folder.empty()) PickFolder(folder);
   confirm_button_.set_name("按钮1");
   confirm_button_.add_css_class("suggested-action");
   cancel_button_.set_name("按钮2");
@@ -56,10 +76,12 @@ AddFavouriteWindow::AddFavouriteWindow(const core::FavouritesStore& store, UiHos
   grid_.attach(address_entry_, 1, 0);
   grid_.attach(remark_label_, 0, 1);
   grid_.attach(remark_entry_, 1, 1);
+  grid_.attach(folder_label_, 0, 2);
+  grid_.attach(folder_picker_, 1, 2);
   buttons_.set_halign(Gtk::Align::END);
   buttons_.append(cancel_button_);
   buttons_.append(confirm_button_);
-  grid_.attach(buttons_, 0, 2, 2, 1);
+  grid_.attach(buttons_, 0, 3, 2, 1);
   set_child(grid_);
   set_default_widget(confirm_button_);
 }
@@ -84,7 +106,7 @@ void AddFavouriteWindow::Confirm() {
     ui_host_.Info(this, NameRefusal(fault));
     return;
   }
-  const core::FavouriteAdded added = store_.Add(remark, address);
+  const core::FavouriteAdded added = store_.Add(remark, address, PickedFolder());
   if (!added.status.ok()) {
     ui_host_.Error(this, "收藏失败：" + added.status.error().detail);
     return;
@@ -93,6 +115,21 @@ void AddFavouriteWindow::Confirm() {
   // The window closes at once; the message stands over the window it came from.
   ui_host_.Info(get_transient_for(), "成功添加到收藏夹！");
   close();
+}
+
+std::filesystem::path AddFavouriteWindow::PickedFolder() const {
+  const guint picked = folder_picker_.get_selected();
+  return picked < folders_.size() ? folders_[picked] : store_.folder();
+}
+
+bool AddFavouriteWindow::PickFolder(const std::filesystem::path& folder) {
+  for (std::size_t i = 0; i < folders_.size(); ++i) {
+    if (folders_[i] == folder.lexically_normal()) {
+      folder_picker_.set_selected(static_cast<guint>(i));
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace nuve::ui

@@ -1,5 +1,6 @@
 #include "ui/history/address_completion.h"
 
+#include "core/app/display_address.h"
 #include "ui/app/accessible.h"
 
 namespace nuve::ui {
@@ -11,8 +12,9 @@ Gtk::Widget* MakeRow(const core::Completion& row) {
   auto* icon = Gtk::make_managed<Gtk::Image>();
   icon->set_from_icon_name(row.favourite ? "starred-symbolic" : "document-open-recent-symbolic");
   auto* texts = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
-  auto* title = Gtk::make_managed<Gtk::Label>(row.title.empty() ? row.url : row.title);
-  auto* url = Gtk::make_managed<Gtk::Label>(row.url);
+  const std::string shown = core::DisplayAddress(row.url);
+  auto* title = Gtk::make_managed<Gtk::Label>(row.title.empty() ? shown : row.title);
+  auto* url = Gtk::make_managed<Gtk::Label>(shown);
   for (Gtk::Label* label : {title, url}) {
     label->set_xalign(0);
     label->set_ellipsize(Pango::EllipsizeMode::END);
@@ -66,17 +68,18 @@ AddressCompletion::~AddressCompletion() {
 }
 
 void AddressCompletion::Update(const std::string& typed) {
-  const unsigned request = ++request_;
+  request_.Renew();
   if (typed.empty() || taking_) {
     Hide();
     return;
   }
-  std::function<void(core::HistoryStore::Entries)> done = [this, request, typed](core::HistoryStore::Entries found) {
+  std::function<void(core::HistoryStore::Entries)> done = [this, typed](core::HistoryStore::Entries found) {
     // Only the answer for what the box still holds counts.
-    if (request != request_ || entry_.get_text().raw() != typed) return;
+    if (entry_.get_text().raw() != typed) return;
     Show(core::MergeCompletions(typed, favourites_ ? favourites_() : std::vector<core::FavouriteLink>{}, found));
   };
-  history_.Complete(typed, static_cast<int>(core::kMaxCompletions), callbacks_.Make(std::move(done)));
+  history_.Complete(typed, static_cast<int>(core::kMaxCompletions), UiCallback(request_, std::move(done)),
+                    request_.stop_token());
 }
 
 void AddressCompletion::Show(std::vector<core::Completion> rows) {
@@ -92,7 +95,7 @@ void AddressCompletion::Show(std::vector<core::Completion> rows) {
 }
 
 void AddressCompletion::Hide() {
-  ++request_;  // an answer still on its way is no longer wanted
+  request_.Renew();  // an answer still on its way is no longer wanted
   if (popover_.get_visible()) popover_.popdown();
   list_.unselect_all();
 }
@@ -119,7 +122,8 @@ void AddressCompletion::Take(int index, bool load) {
   if (index < 0 || index >= static_cast<int>(rows_.size())) return;
   const std::string url = rows_[static_cast<size_t>(index)].url;
   taking_ = true;
-  entry_.set_text(url);
+  // Shown as the address box shows addresses; it loads the address again.
+  entry_.set_text(core::DisplayAddress(url));
   entry_.set_position(-1);
   taking_ = false;
   Hide();

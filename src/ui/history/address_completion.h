@@ -53,9 +53,10 @@ class AddressCompletion : public sigc::trackable {
   Gtk::ScrolledWindow scroller_;
   Gtk::ListBox list_;
   std::vector<core::Completion> rows_;
-  unsigned request_ = 0;
   bool taking_ = false;
-  UiCallbacks callbacks_;
+  // The request on its way; renewed for each one, so only the answer for
+  // the latest arrives.
+  core::TaskScope request_;
   sigc::signal<void(const std::string&)> chosen_;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/history/history_window.h"
 
+#include "core/app/display_address.h"
 #include "ui/app/accessible.h"
 #include "ui/app/focus.h"
 #include "ui/app/ui_host.h"
@@ -17,8 +18,9 @@ std::string VisitText(const core::HistoryEntry& entry) {
 Gtk::Widget* MakeRow(const core::HistoryEntry& entry) {
   auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 2);
   box->set_margin(6);
-  auto* title = Gtk::make_managed<Gtk::Label>(entry.title.empty() ? entry.url : entry.title);
-  auto* url = Gtk::make_managed<Gtk::Label>(entry.url);
+  const std::string shown = core::DisplayAddress(entry.url);
+  auto* title = Gtk::make_managed<Gtk::Label>(entry.title.empty() ? shown : entry.title);
+  auto* url = Gtk::make_managed<Gtk::Label>(shown);
   auto* when = Gtk::make_managed<Gtk::Label>(VisitText(entry));
   for (Gtk::Label* label : {title, url, when}) {
     label->set_xalign(0);
@@ -64,7 +66,9 @@ HistoryWindow::HistoryWindow(core::HistoryStore& history, UiHost& ui_host,
   layout_.append(buttons_);
   set_child(layout_);
 
-  // Delete removes the chosen page; Escape closes the window.
+  // Delete removes the chosen page. Escape closes the window, as it closes
+  // every window; the search box would keep it for itself.
+  search_.signal_stop_search().connect([this] { close(); });
   auto keys = Gtk::EventControllerKey::create();
   keys->signal_key_pressed().connect(sigc::mem_fun(*this, &HistoryWindow::OnKeyPressed), false);
   add_controller(keys);
@@ -72,11 +76,12 @@ HistoryWindow::HistoryWindow(core::HistoryStore& history, UiHost& ui_host,
 }
 
 void HistoryWindow::Refresh() {
-  const unsigned request = ++request_;
-  std::function<void(core::HistoryStore::Entries)> done = [this, request](core::HistoryStore::Entries found) {
-    if (request == request_) Fill(std::move(found));
+  // Only the latest search fills the list.
+  search_scope_.Renew();
+  std::function<void(core::HistoryStore::Entries)> done = [this](core::HistoryStore::Entries found) {
+    Fill(std::move(found));
   };
-  history_.Search(search_.get_text(), kMaxRows, callbacks_.Make(std::move(done)));
+  history_.Search(search_.get_text(), kMaxRows, UiCallback(search_scope_, std::move(done)));
 }
 
 void HistoryWindow::Fill(core::HistoryStore::Entries entries) {
@@ -96,22 +101,18 @@ void HistoryWindow::DeleteSelected() {
   const Gtk::ListBoxRow* row = list_.get_selected_row();
   if (row == nullptr || row->get_index() >= static_cast<int>(entries_.size())) return;
   std::function<void()> done = [this] { Refresh(); };
-  history_.Delete(entries_[static_cast<size_t>(row->get_index())].url, callbacks_.Make(std::move(done)));
+  history_.Delete(entries_[static_cast<size_t>(row->get_index())].url, UiCallback(scope_, std::move(done)));
 }
 
 void HistoryWindow::ClearAll() {
   ui_host_.Confirm(this, "确定要清除全部历史记录吗？", [this](bool accepted) {
     if (!accepted) return;
     std::function<void()> done = [this] { Refresh(); };
-    history_.Clear(callbacks_.Make(std::move(done)));
+    history_.Clear(UiCallback(scope_, std::move(done)));
   });
 }
 
 bool HistoryWindow::OnKeyPressed(guint keyval, guint, Gdk::ModifierType) {
-  if (keyval == GDK_KEY_Escape) {
-    close();
-    return true;
-  }
   if (keyval == GDK_KEY_Delete && HasFocusWithin(list_)) {
     DeleteSelected();
     return true;

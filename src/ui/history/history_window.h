@@ -48,8 +48,9 @@ class HistoryWindow : public Gtk::Window {
   Gtk::Button delete_button_{"删除"};
   Gtk::Button clear_button_{"清除全部"};
   core::HistoryStore::Entries entries_;
-  unsigned request_ = 0;
-  UiCallbacks callbacks_;
+  // The window's lifetime, and the search on its way (renewed for each).
+  core::TaskScope scope_;
+  core::TaskScope search_scope_;
   sigc::signal<void()> refreshed_;
 };
 

@@ -10,20 +10,34 @@
 #include "ui/app/ui_host.h"
 
 namespace nuve::ui {
+namespace {
 
-MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
+// How long the first page waits for the cached content filters at most.
+constexpr unsigned kFirstLoadWaitMs = 200;
+
+}  // namespace
+
+MainWindow::MainWindow(AppContext& context, const core::StartRequest& start, WindowOptions options)
     : context_(context),
-      tab_strip_(context),
-      session_keeper_(tab_strip_, context.session()),
-      first_address_(StartFirstPage(start)),
+      is_private_(options.is_private),
+      first_window_(options.first && !options.is_private),
+      private_profile_(is_private_ ? context.PrivateProfile() : nullptr),
+      profile_(is_private_ ? *private_profile_ : context.engine()),
+      tab_strip_(context, profile_),
+      session_keeper_(tab_strip_, is_private_ ? nullptr : &context.session_book()),
+      first_address_(StartFirstPage(start, options)),
+      offer_bar_(context.content_filters()),
       favourites_panel_(context.favourites(), context.ui_host()),
       account_windows_(context),
       update_windows_(context),
-      downloads_(context.engine(), context.config().download_dir),
-      downloads_popover_(downloads_),
+      downloads_popover_(context.downloads()),
       completion_(navigation_bar_.address_entry(), context.history()) {
   set_title(core::kProgramTitle);
   set_default_size(1024, 700);
+  // Closing hides the window; its owner deletes it afterwards.
+  set_hide_on_close(true);
+  // The dark header of a private window (see BuildLayout).
+  if (is_private_) add_css_class("private-window");
   BuildLayout();
   InstallActions();
   BuildMenu();
@@ -32,34 +46,64 @@ MainWindow::MainWindow(AppContext& context, const core::StartRequest& start)
   tab_strip_.signal_title_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentTitleChanged));
   tab_strip_.signal_uri_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentUriChanged));
   tab_strip_.signal_load_state_changed().connect(sigc::mem_fun(*this, &MainWindow::OnCurrentLoadStateChanged));
-  tab_strip_.signal_page_visited().connect([this](BrowserTab& tab) {
-    context_.history().RecordVisit(tab.Uri(), tab.Title());
-  });
-  tab_strip_.signal_page_titled().connect([this](BrowserTab& tab) {
-    if (!tab.ShowingErrorPage()) context_.history().SetTitle(tab.Uri(), tab.Title());
-  });
-  tab_strip_.signal_status_text().connect([this](const std::string& text) { status_bar_.set_text(text); });
-  downloads_.signal_status().connect([this](const std::string& text) { status_bar_.set_text(text); });
+  // A private window's visits are nowhere: not in the history, so neither
+  // in the completion nor on the start page.
+  if (!is_private_) {
+    tab_strip_.signal_page_visited().connect([this](BrowserTab& tab) {
+      context_.history().RecordVisit(tab.page().Uri(), tab.page().Title());
+    });
+    tab_strip_.signal_page_titled().connect([this](BrowserTab& tab) {
+      if (!tab.page().ShowingErrorPage()) context_.history().SetTitle(tab.page().Uri(), tab.page().Title());
+    });
+  }
+  tab_strip_.signal_open_window().connect([this](const std::string& address) { OpenWindow(is_private_, address); });
+  tab_strip_.signal_status_text().connect(sigc::mem_fun(*this, &MainWindow::ShowLinkStatus));
+  tab_strip_.signal_fullscreen_changed().connect(sigc::mem_fun(*this, &MainWindow::OnTabFullscreenChanged));
+  // The list outlives the window.
+  context_.downloads().signal_status().connect(sigc::track_obj(
+      [this](const std::string& text) {
+        status_bar_.set_text(text);
+        status_shows_link_ = false;
+      },
+      *this));
+  // The closed tabs' back/forward lists are browsing history as well.
+  context_.signal_browsing_data_cleared().connect(sigc::track_obj(
+      [this] {
+        tab_strip_.ForgetClosedTabs();
+        UpdateReopenAction();
+      },
+      *this));
+  tab_strip_.signal_tabs_changed().connect(sigc::mem_fun(*this, &MainWindow::UpdateReopenAction));
+  tab_strip_.signal_add_favourite().connect(
+      [this](const std::string& address, const std::string& title) { OnAddFavourite(address, title); });
   navigation_bar_.downloads_button().set_popover(downloads_popover_);
   navigation_bar_.signal_go().connect(sigc::mem_fun(*this, &MainWindow::Go));
   navigation_bar_.signal_address_edited().connect([this](const std::string& text) { completion_.Update(text); });
   completion_.signal_chosen().connect([this](const std::string&) { Go(); });
   navigation_bar_.signal_home().connect(sigc::mem_fun(*this, &MainWindow::GoHome));
-  navigation_bar_.signal_back().connect([this] { tab_strip_.CurrentTab().GoBack(); });
-  navigation_bar_.signal_forward().connect([this] { tab_strip_.CurrentTab().GoForward(); });
-  navigation_bar_.signal_refresh().connect([this] { tab_strip_.CurrentTab().Reload(); });
-  navigation_bar_.signal_stop().connect([this] { tab_strip_.CurrentTab().Stop(); });
+  navigation_bar_.signal_back().connect([this] { tab_strip_.CurrentTab().page().GoBack(); });
+  navigation_bar_.signal_forward().connect([this] { tab_strip_.CurrentTab().page().GoForward(); });
+  navigation_bar_.signal_refresh().connect([this] { tab_strip_.CurrentTab().page().Reload(); });
+  navigation_bar_.signal_stop().connect([this] { tab_strip_.CurrentTab().page().Stop(); });
+  navigation_bar_.signal_site_blocking_off().connect(sigc::mem_fun(*this, &MainWindow::OnSiteBlockingOff));
+  navigation_bar_.signal_blocking_settings().connect([this] { OnSettings(SettingsStart::kContentBlocking); });
+  filters_changed_ =
+      context_.content_filters().signal_changed().connect(sigc::mem_fun(*this, &MainWindow::UpdateShield));
   favourites_panel_.signal_open().connect(sigc::mem_fun(*this, &MainWindow::OnOpenFavourite));
   favourites_panel_.signal_changed().connect(sigc::mem_fun(*this, &MainWindow::RefreshFavouriteLinks));
+  // Every window lists the same favourites: a change made elsewhere (another
+  // window, the sync, a file manager) is listed again here. The window in
+  // front made the change itself and shows it already, rows opened and all.
+  context_.signal_favourites_changed().connect(sigc::track_obj(
+      [this] {
+        if (deferred_started_ && !is_active()) favourites_panel_.LoadFromStore();
+      },
+      *this));
   completion_.set_favourites_source([this] { return favourite_links_; });
 
-  // A login the keep-alive could not renew ends the program once the user
-  // has read why: the main window closes, and with it the process (exit 0).
-  context_.set_session_expired_handler([this] {
-    context_.ui_host().Error(this, "您的登陆会话已过期", [this] { close(); });
-  });
-
   RunStartupSequence();
+  // Last: a window whose building failed is never counted.
+  context_.AddWindow(*this);
 }
 
 MainWindow::~MainWindow() {
@@ -68,6 +112,8 @@ MainWindow::~MainWindow() {
   deferred_on_title_.disconnect();
   deferred_on_load_.disconnect();
   deferred_timer_.disconnect();
+  // The filters outlive the window; the tabs the shield reads do not.
+  filters_changed_.disconnect();
   // The strip outlives the rest of the window; nothing of it may reach the
   // window's handlers any more.
   tab_strip_.signal_current_changed().clear();
@@ -75,12 +121,26 @@ MainWindow::~MainWindow() {
   tab_strip_.signal_uri_changed().clear();
   tab_strip_.signal_load_state_changed().clear();
   tab_strip_.signal_status_text().clear();
+  tab_strip_.signal_fullscreen_changed().clear();
   tab_strip_.signal_page_visited().clear();
   tab_strip_.signal_page_titled().clear();
-  // Closing the browser ends the login: the next start is logged out.
-  context_.set_session_expired_handler({});
   login_state_changed_.Reset();
-  context_.login_state().LogOut();
+  // The last window to go ends the login.
+  context_.RemoveWindow(*this);
+}
+
+DownloadManager& MainWindow::downloads() { return context_.downloads(); }
+
+void MainWindow::set_window_opener(WindowOpener opener) {
+  window_opener_ = std::move(opener);
+  const bool can = static_cast<bool>(window_opener_);
+  new_window_action_->set_enabled(can);
+  new_private_window_action_->set_enabled(can);
+  tab_strip_.set_can_open_windows(can);
+}
+
+void MainWindow::OpenWindow(bool is_private, const std::string& address) {
+  if (window_opener_) window_opener_(is_private, address);
 }
 
 void MainWindow::BuildLayout() {
@@ -88,7 +148,11 @@ void MainWindow::BuildLayout() {
   auto style = Gtk::CssProvider::create();
   style->load_from_data(
       "image.loading { animation: nuve-turn 1s linear infinite; }"
-      "@keyframes nuve-turn { from { -gtk-icon-transform: rotate(0turn); } to { -gtk-icon-transform: rotate(1turn); } }");
+      "@keyframes nuve-turn { from { -gtk-icon-transform: rotate(0turn); } to { -gtk-icon-transform: rotate(1turn); } }"
+      // A private window is told apart at a glance by its dark header area.
+      "window.private-window #menu-bar, window.private-window #navigation-bar {"
+      " background-color: #2b2a33; color: #fbfbfe; }"
+      "window.private-window #navigation-bar entry { background-color: #42414d; color: #fbfbfe; }");
   Gtk::StyleContext::add_provider_for_display(get_display(), style, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   navigation_bar_.set_name("navigation-bar");
   separator_.set_name("分组框1");
@@ -104,6 +168,7 @@ void MainWindow::BuildLayout() {
   status_bar_.set_margin_bottom(2);
   layout_.append(navigation_bar_);
   layout_.append(separator_);
+  layout_.append(offer_bar_);
   layout_.append(browsing_area_);
   layout_.append(status_bar_);
   set_child(layout_);
@@ -114,18 +179,63 @@ void MainWindow::BuildLayout() {
 // from the command line first, then the address given there; else the tabs
 // of the last run when the user asked for them; else the saved home page,
 // else portal A. Returns the address the address box is to show.
-std::string MainWindow::StartFirstPage(const core::StartRequest& start) {
+//
+// The load itself waits until the content filters found compiled in the
+// cache are in every view, so that a start with cached lists filters its
+// first page; that takes a few milliseconds. Should the store be slow (a
+// busy disk), the page loads unfiltered after kFirstLoadWaitMs rather than
+// keep the user waiting.
+std::string MainWindow::StartFirstPage(const core::StartRequest& start, const WindowOptions& options) {
   if (!start.proxy_host.empty()) context_.SetInternetProxy(start.proxy_host, start.proxy_port);
-  const bool restored = start.address.empty() && context_.settings().RestoreLastSession() &&
-                        session_keeper_.Restore(context_.session().Load());
-  if (restored) return tab_strip_.CurrentTab().Uri();
-  std::string first_page = start.address;
-  if (first_page.empty()) first_page = context_.settings().HomePage();
-  if (first_page.empty()) first_page = context_.config().portal_a;
-  std::string address = core::NormaliseAddress(first_page);
-  if (!address.empty()) tab_strip_.CurrentTab().Load(address);
-  core::StartupMark("first load issued");
+  std::string address;
+  const core::SessionList session = SessionToRestore(start, options);
+  session_keeper_.set_restored(session);
+  if (session_keeper_.OpenTabs(session)) {
+    const int current = tab_strip_.IndexOf(tab_strip_.CurrentTab());
+    if (current >= 0 && current < static_cast<int>(session.tabs.size())) address = session.tabs[current].uri;
+  } else {
+    std::string first_page = start.address;
+    if (first_page.empty()) first_page = context_.settings().HomePage();
+    if (first_page.empty()) first_page = context_.config().portal_a;
+    address = core::NormaliseAddress(first_page);
+    first_load_ = address;
+  }
+  ContentFilters& filters = context_.content_filters();
+  if (filters.ready()) {
+    IssueFirstLoads();
+  } else {
+    filters.WhenReady(first_load_scope_.Bind([this] { IssueFirstLoads(); }));
+    Glib::signal_timeout().connect_once(first_load_scope_.Bind([this] {
+      core::LogWarning("start-up", "the content filters are not ready; the first page loads unfiltered");
+      IssueFirstLoads();
+    }), kFirstLoadWaitMs);
+  }
   return address;
+}
+
+// The first window restores the first window of the last run, when the user
+// asked for that and the command line names no page; the others wait for
+// the windows opened after it.
+core::SessionList MainWindow::SessionToRestore(const core::StartRequest& start, const WindowOptions& options) {
+  if (is_private_) return {};
+  if (options.restore) return *options.restore;
+  if (!first_window_ || !start.address.empty() || !context_.settings().RestoreLastSession()) return {};
+  std::vector<core::SessionList> windows = context_.session().LoadWindows();
+  if (windows.empty()) return {};
+  core::SessionList first = std::move(windows.front());
+  windows.erase(windows.begin());
+  context_.session_book().set_waiting(std::move(windows));
+  return first;
+}
+
+void MainWindow::IssueFirstLoads() {
+  if (first_loads_issued_) return;
+  first_loads_issued_ = true;
+  // Whichever came second (the filters or the time-out) finds nothing to do.
+  first_load_scope_.Cancel();
+  session_keeper_.LoadTabs();
+  if (!first_load_.empty()) tab_strip_.FirstTab().page().Load(first_load_);
+  core::StartupMark("first load issued");
 }
 
 // The rest of the start-up sequence, once the window is built. Every step
@@ -134,9 +244,10 @@ std::string MainWindow::StartFirstPage(const core::StartRequest& start) {
 void MainWindow::RunStartupSequence() {
   // The window catches up with the first tab, whose page is already loading.
   BrowserTab& first = tab_strip_.CurrentTab();
-  UpdateWindowTitle(first.Title());
+  UpdateWindowTitle(first.page().Title());
   OnCurrentLoadStateChanged(first);
   navigation_bar_.SetAddress(first_address_);
+  UpdateShield();
   FocusAddressOrPage(first, first_address_);
 
   maximize();
@@ -151,16 +262,19 @@ void MainWindow::RunStartupSequence() {
 
   // The favourites and the version check wait until the first page shows
   // (its title, or the end of its load), and at most three seconds.
-  auto run_deferred = [this] {
-    RunDeferredStartup();
-    return false;
-  };
+  auto run_deferred = sigc::track_obj(
+      [this] {
+        RunDeferredStartup();
+        return false;
+      },
+      *this);
   if (first_address_.empty()) {
     deferred_timer_ = Glib::signal_idle().connect(run_deferred);  // no page to wait for
     return;
   }
   auto when_shown = [this](BrowserTab& tab) {
-    if (!tab.Title().empty() || (!tab.IsLoading() && tab.LoadProgress() >= 1.0)) RunDeferredStartup();
+    const WebPage& page = tab.page();
+    if (!page.Title().empty() || (!page.IsLoading() && page.LoadProgress() >= 1.0)) RunDeferredStartup();
   };
   deferred_on_title_ = tab_strip_.signal_title_changed().connect(when_shown);
   deferred_on_load_ = tab_strip_.signal_load_state_changed().connect(when_shown);
@@ -174,6 +288,11 @@ void MainWindow::RunDeferredStartup() {
   deferred_on_title_.disconnect();
   deferred_on_load_.disconnect();
   deferred_timer_.disconnect();
+  // The start-up marker and the version check are the first window's.
+  if (!first_window_) {
+    favourites_panel_.LoadFromStore();
+    return;
+  }
 
   // The favourites: the start-up marker in "Collection.ini", then the list.
   if (const core::Status s = context_.settings().SetFavouritesCheck(first_address_); !s.ok()) {
@@ -210,18 +329,18 @@ void MainWindow::LoadInCurrentTab(const std::string& address) {
   if (address.empty()) return;
   navigation_bar_.SetAddress(address);
   BrowserTab& tab = tab_strip_.CurrentTab();
-  tab.Load(address);
+  tab.page().Load(address);
   FocusAddressOrPage(tab, address);
 }
 
 void MainWindow::GoHome() {
   std::string home = context_.settings().HomePage();
   if (home.empty()) home = context_.config().portal_a;
-  tab_strip_.CurrentTab().Load(core::NormaliseAddress(home));
+  tab_strip_.CurrentTab().page().Load(core::NormaliseAddress(home));
 }
 
 void MainWindow::UpdateWindowTitle(const std::string& page_title) {
-  set_title(core::WindowTitle(page_title, context_.proxy_text()));
+  set_title(core::WindowTitle(page_title, context_.proxy_text(), is_private_));
 }
 
 // The start portal is where the user types the next address (a blank one
@@ -231,7 +350,7 @@ void MainWindow::FocusAddressOrPage(BrowserTab& tab, const std::string& address)
   if (core::IsSameAddress(address, context_.config().portal_a)) {
     navigation_bar_.FocusAddress();
   } else {
-    tab.FocusPage();
+    tab.page().Focus();
   }
 }
 
@@ -242,36 +361,106 @@ void MainWindow::FocusAddressIfPortal() {
 }
 
 void MainWindow::OnCurrentTabChanged(BrowserTab& tab, bool opened_by_page) {
-  UpdateWindowTitle(tab.Title());
+  // The link under the pointer was the other tab's; a closed fullscreen
+  // page gives the screen back.
+  ShowLinkStatus("");
+  if (page_fullscreen_ && !tab.page().IsFullscreen()) SetPageFullscreen(false);
+  UpdateWindowTitle(tab.page().Title());
   OnCurrentLoadStateChanged(tab);
   if (opened_by_page) {
+    UpdateShield();
     // A page opened this tab: the focus stays where it was, and an address
     // the user is typing stays too.
-    if (!navigation_bar_.AddressHasFocus()) navigation_bar_.SetAddress(tab.Uri());
+    if (!navigation_bar_.AddressHasFocus()) navigation_bar_.SetAddress(tab.page().Uri());
     return;
   }
   completion_.Hide();
-  navigation_bar_.SetAddress(tab.Uri());
+  navigation_bar_.SetAddress(tab.page().Uri());
+  UpdateShield();
   FocusAddressOrPage(tab, navigation_bar_.Address());
 }
 
+void MainWindow::ShowLinkStatus(const std::string& link) {
+  // An empty link clears only a link: a download's news stays.
+  if (link.empty() && !status_shows_link_) return;
+  status_bar_.set_text(link);
+  status_shows_link_ = !link.empty();
+}
+
+void MainWindow::OnTabFullscreenChanged(BrowserTab& tab) {
+  if (tab.page().IsFullscreen()) {
+    if (&tab != &tab_strip_.CurrentTab()) tab_strip_.SelectTab(tab_strip_.IndexOf(tab));
+    SetPageFullscreen(true);
+  } else if (&tab == &tab_strip_.CurrentTab()) {
+    SetPageFullscreen(false);
+  }
+}
+
+// The engine fills the window with the element and asks the desktop for the
+// whole screen; the window hides its own bars and the tab headers.
+void MainWindow::SetPageFullscreen(bool on) {
+  if (on == page_fullscreen_) return;
+  page_fullscreen_ = on;
+  if (menu_bar_ != nullptr) menu_bar_->set_visible(!on);
+  navigation_bar_.set_visible(!on);
+  separator_.set_visible(!on);
+  status_bar_.set_visible(!on);
+  tab_strip_.notebook().set_show_tabs(!on);
+  if (on) {
+    // A window the user made fullscreen (F11) stays so when the page is done.
+    fullscreen_before_page_ = is_fullscreen();
+    fullscreen();
+  } else if (!fullscreen_before_page_) {
+    unfullscreen();
+  }
+}
+
 void MainWindow::OnCurrentLoadStateChanged(BrowserTab& tab) {
-  navigation_bar_.SetLoading(tab.IsLoading(), tab.LoadProgress());
-  navigation_bar_.SetHistoryState(tab.CanGoBack(), tab.CanGoForward());
+  navigation_bar_.SetLoading(tab.page().IsLoading(), tab.page().LoadProgress());
+  navigation_bar_.SetHistoryState(tab.page().CanGoBack(), tab.page().CanGoForward());
 }
 
 void MainWindow::OnCurrentTitleChanged(BrowserTab& tab) {
-  UpdateWindowTitle(tab.Title());
+  UpdateWindowTitle(tab.page().Title());
   // Pages that keep changing their title must not overwrite what the user
   // is typing into the address box.
   if (navigation_bar_.AddressHasFocus()) return;
-  navigation_bar_.SetAddress(tab.Uri());
+  navigation_bar_.SetAddress(tab.page().Uri());
   FocusAddressIfPortal();
 }
 
 void MainWindow::OnCurrentUriChanged(BrowserTab& tab) {
   // What the user is typing is not overwritten.
-  if (!navigation_bar_.AddressHasFocus()) navigation_bar_.SetAddress(tab.Uri());
+  if (!navigation_bar_.AddressHasFocus()) navigation_bar_.SetAddress(tab.page().Uri());
+  UpdateShield();
+}
+
+// The shield speaks of the page the current tab shows (or is loading): the
+// address box's own text may be something the user is typing.
+void MainWindow::UpdateShield() {
+  const ContentFilters& filters = context_.content_filters();
+  NavigationBar::BlockingState state;
+  state.enabled = filters.enabled();
+  state.site = core::ContentBlockingSettings::SiteOf(tab_strip_.CurrentTab().page().Uri());
+  state.site_excepted = !state.site.empty() && filters.IsSiteExcepted(state.site);
+  navigation_bar_.SetBlockingState(state);
+}
+
+// "在此网站上停用广告拦截": remembered for the site, and the tab loads its
+// page again so that the change shows at once.
+void MainWindow::OnSiteBlockingOff(bool off) {
+  BrowserTab& tab = tab_strip_.CurrentTab();
+  const std::string site = core::ContentBlockingSettings::SiteOf(tab.page().Uri());
+  if (site.empty()) {
+    UpdateShield();
+    return;
+  }
+  if (const core::Status s = context_.content_filters().SetSiteExcepted(site, off); !s.ok()) {
+    UpdateShield();
+    context_.ui_host().Error(this, "无法保存设置：" + s.error().detail);
+    return;
+  }
+  tab.page().Reload();
 }
 
 // The address box completes from the favourites too. Their files are read
@@ -283,7 +472,7 @@ void MainWindow::RefreshFavouriteLinks() {
       tasks_,
       [store](std::stop_token stop) {
         std::vector<core::FavouriteLink> links;
-        for (const core::FavouriteEntry& entry : store.List()) {
+        for (const core::FavouriteEntry& entry : store.AllFavourites()) {
           if (stop.stop_requested()) break;
           std::string address = store.ReadAddress(entry);
           if (!address.empty()) links.push_back({entry.title, std::move(address)});

@@ -7,9 +7,12 @@
 #include "ui/app/app_context.h"
 #include "ui/app/ui_host.h"
 #include "ui/favourites/add_favourite_window.h"
+#include "ui/favourites/favourites_transfer.h"
 #include "ui/history/history_window.h"
 #include "ui/main/main_window.h"
 #include "ui/settings/browsing_settings_section.h"
+#include "ui/settings/content_blocking_settings_section.h"
+#include "ui/settings/passwords_settings_section.h"
 #include "ui/settings/settings_window.h"
 
 namespace nuve::ui {
@@ -23,11 +26,13 @@ const std::vector<MainWindow::Command>& MainWindow::CommandTable() {
   using W = MainWindow;
   static const std::vector<Command> kCommands = {
       {"new-tab", [](W& w) { w.tab_strip_.OpenNewTab(); }, {"<Primary>t"}, true},
+      {"new-window", [](W& w) { w.OpenWindow(false, ""); }, {"<Primary>n"}, true},
+      {"new-private-window", [](W& w) { w.OpenWindow(true, ""); }, {"<Primary><Shift>n"}, true},
       {"close-tab", [](W& w) { w.tab_strip_.CloseCurrentTab(); }, {"<Primary>w"}, true},
-      {"reload", [](W& w) { w.tab_strip_.CurrentTab().Reload(); }, {"F5", "<Primary>r"}, true},
-      {"stop", [](W& w) { w.tab_strip_.CurrentTab().Stop(); }, {"Escape"}, false},
-      {"go-back", [](W& w) { w.tab_strip_.CurrentTab().GoBack(); }, {"<Alt>Left"}, true},
-      {"go-forward", [](W& w) { w.tab_strip_.CurrentTab().GoForward(); }, {"<Alt>Right"}, true},
+      {"reload", [](W& w) { w.tab_strip_.CurrentTab().page().Reload(); }, {"F5", "<Primary>r"}, true},
+      {"stop", [](W& w) { w.tab_strip_.CurrentTab().page().Stop(); }, {"Escape"}, false},
+      {"go-back", [](W& w) { w.tab_strip_.CurrentTab().page().GoBack(); }, {"<Alt>Left"}, true},
+      {"go-forward", [](W& w) { w.tab_strip_.CurrentTab().page().GoForward(); }, {"<Alt>Right"}, true},
       {"focus-address", [](W& w) { w.navigation_bar_.FocusAddress(); }, {"<Primary>l", "F6"}, true},
       {"next-tab", [](W& w) { w.SelectNeighbourTab(1); }, {"<Primary>Tab", "<Primary>Page_Down"}, true},
       {"previous-tab", [](W& w) { w.SelectNeighbourTab(-1); },
@@ -40,24 +45,41 @@ const std::vector<MainWindow::Command>& MainWindow::CommandTable() {
       {"select-tab-6", [](W& w) { w.SelectTabNumber(6); }, {"<Primary>6"}, true},
       {"select-tab-7", [](W& w) { w.SelectTabNumber(7); }, {"<Primary>7"}, true},
       {"select-tab-8", [](W& w) { w.SelectTabNumber(8); }, {"<Primary>8"}, true},
-      {"fullscreen", [](W& w) { w.is_fullscreen() ? w.unfullscreen() : w.fullscreen(); }, {"F11"}, true},
+      {"fullscreen",
+       [](W& w) {
+         // A page's element on the whole screen gives it back first.
+         if (w.page_fullscreen_) {
+           w.tab_strip_.CurrentTab().page().LeaveFullscreen();
+         } else {
+           w.is_fullscreen() ? w.unfullscreen() : w.fullscreen();
+         }
+       },
+       {"F11"}, true},
+      {"reopen-closed-tab", [](W& w) { w.tab_strip_.ReopenClosedTab(); }, {"<Primary><Shift>t"}, true},
+      {"home", [](W& w) { w.GoHome(); }, {"<Alt>Home"}, true},
+      {"downloads", [](W& w) { w.navigation_bar_.downloads_button().popup(); }, {"<Primary>j"}, true},
+      {"clear-browsing-data", [](W& w) { w.OnClearBrowsingData(); }, {"<Primary><Shift>Delete"}, true},
       {"find", [](W& w) { w.tab_strip_.CurrentTab().find_bar().Open(); }, {"<Primary>f"}, true},
       {"find-next", [](W& w) { w.tab_strip_.CurrentTab().find_bar().FindNext(); }, {"<Primary>g"}, true},
       {"find-previous", [](W& w) { w.tab_strip_.CurrentTab().find_bar().FindPrevious(); },
        {"<Primary><Shift>g"}, true},
-      {"zoom-in", [](W& w) { w.tab_strip_.CurrentTab().ZoomIn(); },
+      {"zoom-in", [](W& w) { w.tab_strip_.CurrentTab().page().ZoomIn(); },
        {"<Primary>plus", "<Primary>equal", "<Primary>KP_Add"}, true},
-      {"zoom-out", [](W& w) { w.tab_strip_.CurrentTab().ZoomOut(); }, {"<Primary>minus", "<Primary>KP_Subtract"}, true},
-      {"zoom-reset", [](W& w) { w.tab_strip_.CurrentTab().ResetZoom(); }, {"<Primary>0", "<Primary>KP_0"}, true},
-      {"print", [](W& w) { w.tab_strip_.CurrentTab().Print(); }, {"<Primary>p"}, true},
+      {"zoom-out", [](W& w) { w.tab_strip_.CurrentTab().page().ZoomOut(); },
+       {"<Primary>minus", "<Primary>KP_Subtract"}, true},
+      {"zoom-reset", [](W& w) { w.tab_strip_.CurrentTab().page().ResetZoom(); }, {"<Primary>0", "<Primary>KP_0"}, true},
+      {"print", [](W& w) { w.tab_strip_.CurrentTab().page().Print(); }, {"<Primary>p"}, true},
       {"developer-tools", [](W& w) { w.OnDeveloperTools(); }, {"F12", "<Primary><Shift>i"}, true},
+      {"view-source", [](W& w) { w.tab_strip_.CurrentTab().page().ViewSource(); }, {"<Primary>u"}, true},
       {"history", [](W& w) { w.OnShowHistory(); }, {"<Primary>h"}, true},
-      {"quit", [](W& w) { w.close(); }, {"<Primary>q"}, true},
+      {"quit", [](W& w) { w.quit_ ? w.quit_() : static_cast<void>(w.close()); }, {"<Primary>q"}, true},
       {"toggle-favourites", [](W& w) { w.favourites_panel_.Toggle(); }, {}, false},
       {"open-favourites-folder", [](W& w) { w.favourites_panel_.OpenFolder(); }, {"F3"}, false},
-      {"add-favourite", [](W& w) { w.OnAddFavourite(); }, {}, false},
-      {"settings", [](W& w) { w.OnSettings(false); }, {"F1"}, false},
-      {"about", [](W& w) { w.OnSettings(true); }, {}, false},
+      {"add-favourite", [](W& w) { w.OnAddFavourite(); }, {"<Primary>d"}, true},
+      {"import-favourites", [](W& w) { OpenImportFavourites(w.context_, w); }, {}, false},
+      {"export-favourites", [](W& w) { ExportFavourites(w.context_, w); }, {}, false},
+      {"settings", [](W& w) { w.OnSettings(SettingsStart::kSettings); }, {"F1"}, false},
+      {"about", [](W& w) { w.OnSettings(SettingsStart::kAbout); }, {}, false},
       {"check-update", [](W& w) { w.update_windows_.OpenCheckUpdate(&w); }, {"F2"}, false},
       {"update-log", [](W& w) { w.update_windows_.OpenUpdateLog(&w); }, {}, false},
       {"login", [](W& w) { w.account_windows_.OpenLogin(&w); }, {}, false},
@@ -77,6 +99,10 @@ void MainWindow::InstallActions() {
     // A command that cannot do its job yet is offered disabled, never inert.
     action->set_enabled(command.run != nullptr);
     if (std::string(command.name) == "logout") logout_action_ = action;
+    if (std::string(command.name) == "reopen-closed-tab") reopen_action_ = action;
+    // Enabled once the window has someone to open windows for it.
+    if (std::string(command.name) == "new-window") new_window_action_ = action;
+    if (std::string(command.name) == "new-private-window") new_private_window_action_ = action;
     if (!command.before_page) continue;
     for (const char* key : command.keys) {
       before_page->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string(key),
@@ -84,6 +110,22 @@ void MainWindow::InstallActions() {
     }
   }
   add_controller(before_page);
+  UpdateReopenAction();
+  new_window_action_->set_enabled(false);
+  new_private_window_action_->set_enabled(false);
+
+  // Escape gives the screen back from a page's element, whatever has the
+  // focus, before the page or the stop command sees it.
+  auto keys = Gtk::EventControllerKey::create();
+  keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  keys->signal_key_pressed().connect(
+      [this](guint keyval, guint, Gdk::ModifierType) {
+        if (keyval != GDK_KEY_Escape || !page_fullscreen_) return false;
+        tab_strip_.CurrentTab().page().LeaveFullscreen();
+        return true;
+      },
+      false);
+  add_controller(keys);
 }
 
 void MainWindow::InstallAccelerators(Gtk::Application& app) {
@@ -105,13 +147,17 @@ void MainWindow::SelectTabNumber(int number) {
 
 void MainWindow::OnDeveloperTools() {
   // Off until the user asks: F12 turns the inspector on for the rest of the run.
-  context_.engine().SetDeveloperExtras(true);
-  tab_strip_.CurrentTab().ShowInspector();
+  profile_.SetDeveloperExtras(true);
+  tab_strip_.CurrentTab().page().ShowInspector();
 }
 
 void MainWindow::BuildMenu() {
   auto menu = Gio::Menu::create();
   auto settings = Gio::Menu::create();
+  auto windows = Gio::Menu::create();
+  windows->append("新建窗口", "win.new-window");
+  windows->append("新建无痕窗口", "win.new-private-window");
+  settings->append_section(windows);
   settings->append("设置F1", "win.settings");
   settings->append("检查更新(F2)", "win.check-update");
   menu->append_submenu("菜单._C", settings);
@@ -119,6 +165,8 @@ void MainWindow::BuildMenu() {
   favourites->append("添加到收藏夹(F1)", "win.add-favourite");
   favourites->append("打开收藏目录(F2)", "win.toggle-favourites");
   favourites->append("打开保存地址(F3)", "win.open-favourites-folder");
+  favourites->append("导入收藏…", "win.import-favourites");
+  favourites->append("导出收藏…", "win.export-favourites");
   menu->append_submenu("收藏._S", favourites);
   auto help = Gio::Menu::create();
   help->append("更新日志(F1)", "win.update-log");
@@ -133,18 +181,31 @@ void MainWindow::BuildMenu() {
   auto* bar = Gtk::make_managed<Gtk::PopoverMenuBar>(menu);
   bar->set_name("menu-bar");
   layout_.prepend(*bar);
+  menu_bar_ = bar;
 }
 
 void MainWindow::OnLogout() { context_.login_state().LogOut(); }
+
+void MainWindow::UpdateReopenAction() {
+  if (reopen_action_) reopen_action_->set_enabled(!tab_strip_.closed_tabs().empty());
+}
 
 // The page on screen is the one the user means: its address and title are
 // offered, and a favourite opens in its tab.
 void MainWindow::OnAddFavourite() {
   BrowserTab& tab = tab_strip_.CurrentTab();
-  auto window = std::make_unique<AddFavouriteWindow>(context_.favourites(), context_.ui_host(), tab.Uri(),
-                                                     tab.Title());
+  OnAddFavourite(tab.page().Uri(), tab.page().Title());
+}
+
+void MainWindow::OnAddFavourite(const std::string& address, const std::string& title) {
+  auto window = std::make_unique<AddFavouriteWindow>(context_.favourites(), context_.ui_host(), address, title);
   window->signal_saved().connect(sigc::mem_fun(favourites_panel_, &FavouritesPanel::ShowSaved));
   context_.ui_host().ShowModal(std::move(window), this);
+}
+
+// The same question and the same work as "清除浏览数据" in the settings.
+void MainWindow::OnClearBrowsingData() {
+  AskToClearBrowsingData(context_, this, tasks_);
 }
 
 void MainWindow::OnShowHistory() {
@@ -158,15 +219,20 @@ void MainWindow::OnOpenFavourite(const std::string& address) {
 }
 
 // "设置F1" goes to the stored home page once the window has closed; "关于(F2)"
-// shows the same window on its "关于" page and goes nowhere.
-void MainWindow::OnSettings(bool about_page) {
+// shows the same window on its "关于" page and goes nowhere, and so does the
+// shield's "广告拦截设置…", which shows the "广告拦截" page.
+void MainWindow::OnSettings(SettingsStart start) {
   using Page = SettingsWindow::Page;
   auto window = std::make_unique<SettingsWindow>(context_.config(), context_.settings(), context_.ui_host(),
-                                                 about_page ? Page::kAbout : Page::kSettings);
+                                                 start == SettingsStart::kAbout ? Page::kAbout : Page::kSettings);
   // Browsing data and session restore, below the home page; the window owns it.
   window->AppendSection(*Gtk::make_managed<BrowsingSettingsSection>(context_));
+  window->AppendSection(*Gtk::make_managed<PasswordsSettingsSection>(context_.site_passwords(), context_.ui_host()));
+  auto* blocking = Gtk::make_managed<ContentBlockingSettingsSection>(context_.content_filters(), context_.ui_host());
+  window->AppendPage(*blocking, "广告拦截");
+  if (start == SettingsStart::kContentBlocking) window->ShowPage(*blocking);
   std::function<void()> on_closed;
-  if (!about_page) {
+  if (start == SettingsStart::kSettings) {
     // A slot on this window: it does nothing once the window is gone.
     sigc::slot<void()> after = sigc::mem_fun(*this, &MainWindow::LoadHomePageAfterSettings);
     on_closed = [after] { after(); };

@@ -1,12 +1,20 @@
 #pragma once
-// Keeps the restore list in step with the tab strip: a moment after the tabs
-// change (opened, closed, moved, navigated) the whole list goes to the
-// session store, and once more when the window closes. It also puts a
-// saved list back into a fresh strip.
+// Keeps the window's restore list in step with its tab strip: a moment
+// after the tabs change (opened, closed, moved, navigated) the whole list
+// goes to the session book (every window's lists together), and once more
+// when the window closes. A private window has no book: nothing is kept. It also puts a
+// saved list back into a fresh strip, in two steps when the pages are to
+// wait a moment (for the content filters): the tabs first, their loads
+// later. Until the loads are issued nothing is saved, so the stored list
+// stays as the last run left it.
 
 #include <sigc++/sigc++.h>
 
-#include "core/session/session_store.h"
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/session/session_book.h"
 
 namespace nuve::ui {
 
@@ -14,8 +22,9 @@ class TabStrip;
 
 class SessionKeeper : public sigc::trackable {
  public:
-  SessionKeeper(TabStrip& strip, core::SessionStore& store);
-  // Saves the tabs as they are now.
+  // `book` null: the tabs are never saved.
+  SessionKeeper(TabStrip& strip, core::SessionBook* book);
+  // Saves the tabs as they are now, and leaves the book.
   ~SessionKeeper();
   SessionKeeper(const SessionKeeper&) = delete;
   SessionKeeper& operator=(const SessionKeeper&) = delete;
@@ -24,17 +33,36 @@ class SessionKeeper : public sigc::trackable {
   // each with its back/forward list, and makes its current tab current.
   // Returns false, changing nothing, for an empty list.
   bool Restore(const core::SessionList& list);
+  // The first step alone: the tabs in order, the current one current, each
+  // still blank. Returns false, changing nothing, for an empty list.
+  bool OpenTabs(const core::SessionList& list);
+  // The second step: each tab still open gets its back/forward list and
+  // loads its page. Does nothing when no tabs wait.
+  void LoadTabs();
 
   core::SessionList Collect() const;
   void SaveNow();
+  // The list this window restores, kept for it until its tabs are loaded
+  // (call before OpenTabs).
+  void set_restored(const core::SessionList& list);
 
  private:
   void Schedule();
 
   TabStrip& strip_;
-  core::SessionStore& store_;
+  core::SessionBook* book_;
+  core::SessionBook::Place place_ = 0;
   sigc::connection timer_;
   bool restoring_ = false;
+  // Tabs opened by OpenTabs whose pages are not loaded yet, by identity,
+  // with the address and back/forward list each is to get.
+  struct PendingTab {
+    std::uint64_t id;
+    std::string uri;
+    std::string state;
+  };
+  std::vector<PendingTab> pending_;
+  bool loads_pending_ = false;
 };
 
 }  // namespace nuve::ui

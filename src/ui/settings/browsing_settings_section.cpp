@@ -36,22 +36,25 @@ void BrowsingSettingsSection::OnRestoreToggled() {
 }
 
 void BrowsingSettingsSection::OnClearClicked() {
-  std::weak_ptr<bool> alive = alive_;
-  context_.ui_host().Confirm(
-      ParentWindow(), "将清除所有 Cookie、缓存、网站数据和浏览历史记录，已登录的网站需要重新登录。是否继续？",
-      [this, alive](bool accepted) {
-        if (!accepted || alive.expired()) return;
-        clear_.set_sensitive(false);
-        context_.ClearBrowsingData([this, alive](bool ok) {
-          if (alive.expired()) return;
-          clear_.set_sensitive(true);
+  AskToClearBrowsingData(context_, ParentWindow(), scope_, [this](bool busy) { clear_.set_sensitive(!busy); });
+}
+
+void AskToClearBrowsingData(AppContext& context, Gtk::Window* parent, const core::TaskScope& scope,
+                            std::function<void(bool busy)> on_busy) {
+  context.ui_host().Confirm(
+      parent, "将清除所有 Cookie、缓存、网站数据和浏览历史记录，已登录的网站需要重新登录。是否继续？",
+      scope.Bind([&context, parent, &scope, on_busy](bool accepted) {
+        if (!accepted) return;
+        if (on_busy) on_busy(true);
+        context.ClearBrowsingData(scope.Bind([&context, parent, on_busy](bool ok) {
+          if (on_busy) on_busy(false);
           if (ok) {
-            context_.ui_host().Info(ParentWindow(), "浏览数据已清除。");
+            context.ui_host().Info(parent, "浏览数据已清除。");
           } else {
-            context_.ui_host().Error(ParentWindow(), "部分浏览数据未能清除。");
+            context.ui_host().Error(parent, "部分浏览数据未能清除。");
           }
-        });
-      });
+        }));
+      }));
 }
 
 }  // namespace nuve::ui

@@ -5,11 +5,20 @@
 
 #include <gtkmm.h>
 
-#include <memory>
+#include <functional>
+
+#include "core/util/task_scope.h"
 
 namespace nuve::ui {
 
 class AppContext;
+
+// Asks whether to clear the browsing data and, once the user agrees,
+// clears it and says how that went, over `parent`. Nothing comes back
+// after `scope` has gone; `on_busy` hears when the clearing starts (true)
+// and ends (false).
+void AskToClearBrowsingData(AppContext& context, Gtk::Window* parent, const core::TaskScope& scope,
+                            std::function<void(bool busy)> on_busy = {});
 
 class BrowsingSettingsSection : public Gtk::Box {
  public:
@@ -29,7 +38,7 @@ class BrowsingSettingsSection : public Gtk::Box {
   Gtk::Button clear_{"清除浏览数据"};
   Gtk::Label clear_hint_{"清除 Cookie、缓存、网站数据和浏览历史记录。"};
   // Dropped with the section: an answer that comes later finds nothing to update.
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  core::TaskScope scope_;
 };
 
 }  // namespace nuve::ui

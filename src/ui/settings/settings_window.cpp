@@ -2,6 +2,7 @@
 
 #include "core/app/log.h"
 #include "core/app/window_title.h"
+#include "core/start_page/start_page.h"
 #include "ui/app/ui_host.h"
 
 namespace nuve::ui {
@@ -53,8 +54,10 @@ SettingsWindow::SettingsWindow(const core::Config& config, const core::AppSettin
   pages_.set_name("选择夹1");
   pages_.append_page(settings_page_, "设置");
   pages_.append_page(about_label_, "关于");
-  pages_.set_current_page(page == Page::kAbout ? 1 : 0);
   set_child(pages_);
+  // Chosen once the notebook is in the window: an unrooted notebook asks
+  // GTK for the focus of a window it does not have yet (a Gtk-CRITICAL).
+  pages_.set_current_page(page == Page::kAbout ? pages_.page_num(about_label_) : 0);
 }
 
 void SettingsWindow::AddPresetButton(int index, const char* form_name, const std::string& address) {
@@ -64,7 +67,9 @@ void SettingsWindow::AddPresetButton(int index, const char* form_name, const std
   auto* icon = Gtk::make_managed<Gtk::Image>();
   icon->set_from_icon_name(index == 1 ? "system-search-symbolic" : "go-home-symbolic");
   content->append(*icon);
-  content->append(*Gtk::make_managed<Gtk::Label>(address));
+  // The program's own start page goes by its name, not its address.
+  const bool start_page = address == core::kStartPageAddress;
+  content->append(*Gtk::make_managed<Gtk::Label>(start_page ? std::string("起始页") : address));
   button.set_child(*content);
   button.set_tooltip_text("填入 " + address);
   // A preset only fills the box; "保存" stores it.
@@ -74,8 +79,28 @@ void SettingsWindow::AddPresetButton(int index, const char* form_name, const std
 
 void SettingsWindow::AppendSection(Gtk::Widget& section) { settings_page_.append(section); }
 
+void SettingsWindow::AppendPage(Gtk::Widget& content, const std::string& title) {
+  auto* scrolled = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scrolled->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+  scrolled->set_propagate_natural_height(true);
+  scrolled->set_max_content_height(560);
+  content.set_margin(12);
+  scrolled->set_child(content);
+  pages_.insert_page(*scrolled, title, pages_.page_num(about_label_));
+}
+
+void SettingsWindow::ShowPage(Gtk::Widget& content) {
+  // The page is the scrolled window (and its viewport) around `content`.
+  for (Gtk::Widget* widget = &content; widget != nullptr; widget = widget->get_parent()) {
+    if (const int index = pages_.page_num(*widget); index >= 0) {
+      pages_.set_current_page(index);
+      return;
+    }
+  }
+}
+
 SettingsWindow::Page SettingsWindow::CurrentPage() const {
-  return pages_.get_current_page() == 1 ? Page::kAbout : Page::kSettings;
+  return pages_.get_current_page() == pages_.page_num(about_label_) ? Page::kAbout : Page::kSettings;
 }
 
 void SettingsWindow::OnSaveClicked() {

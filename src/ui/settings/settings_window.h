@@ -1,8 +1,9 @@
 #pragma once
 // "菜单 - NUVE浏览器M1": the settings window, with the pages "设置" and "关于".
 // The "设置" page is a column of sections, the home page ("设置主页") first;
-// a further section is appended with AppendSection. Nothing is saved until
-// "保存" is pressed.
+// a further section is appended with AppendSection. A section too large for
+// that column gets a page of its own, between "设置" and "关于", with
+// AppendPage. The home page is not saved until "保存" is pressed.
 
 #include <gtkmm.h>
 
@@ -25,7 +26,12 @@ class SettingsWindow : public Gtk::Window {
 
   // Adds a section at the end of the "设置" page.
   void AppendSection(Gtk::Widget& section);
+  // Adds `content` (scrolled when it is long) as the page `title`, before "关于".
+  void AppendPage(Gtk::Widget& content, const std::string& title);
+  // Shows the page that AppendPage made of `content`.
+  void ShowPage(Gtk::Widget& content);
   Page CurrentPage() const;
+  Gtk::Notebook& pages() { return pages_; }
 
  private:
   void AddPresetButton(int index, const char* form_name, const std::string& address);
