@@ -27,44 +27,16 @@
 #include "ui/app/app_context.h"
 #include "ui/app/gtk_ui_host.h"
 #include "ui/main/main_window.h"
+#include "support/bench_figures.h"
+#include "support/main_loop.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long Option(int argc, char** argv, const char* name, long fallback) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) == name) return std::strtol(argv[i + 1], nullptr, 10);
-  }
-  return fallback;
-}
-
-bool RunUntil(const std::function<bool()>& done, int ms) {
-  auto context = Glib::MainContext::get_default();
-  auto tick = Glib::signal_timeout().connect([] { return true; }, 20);
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  bool ok = done();
-  while (!ok && Clock::now() < end) {
-    context->iteration(true);
-    ok = done();
-  }
-  tick.disconnect();
-  return ok;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 == 1 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-double LoadAverage() {
-  double load = 0;
-  if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-    if (std::fscanf(f, "%lf", &load) != 1) load = 0;
-    std::fclose(f);
-  }
-  return load;
-}
+using nuve::bench::LoadAverage;
+using nuve::bench::Median;
+using nuve::bench::Option;
+using nuve::bench::RunUntil;
 
 }  // namespace
 
@@ -107,7 +79,7 @@ int main(int argc, char** argv) {
   auto window = std::make_unique<nuve::ui::MainWindow>(*context, nuve::core::StartRequest{});
   window->present();
   nuve::ui::BrowserTab& tab = window->tab_strip().FirstTab();
-  if (!RunUntil([&] { return tab.Title() == "bench"; }, 30000)) {
+  if (!RunUntil([&] { return tab.page().Title() == "bench"; }, 30000)) {
     std::fprintf(stderr, "the window never showed its first page\n");
     return 1;
   }
@@ -132,7 +104,7 @@ int main(int argc, char** argv) {
     if (direct) {
       g_object_unref(webkit_network_session_download_uri(context->engine().network_session(), url.c_str()));
     } else {
-      tab.Load(url);
+      tab.page().Load(url);
     }
     const bool done = RunUntil(
         [&] {

@@ -23,8 +23,12 @@
 #include <vector>
 
 #include "core/history/history_store.h"
+#include "support/bench_figures.h"
 
 namespace {
+
+using nuve::bench::Option;
+using nuve::bench::Percentile;
 
 using Clock = std::chrono::steady_clock;
 
@@ -33,13 +37,6 @@ const char* const kWords[] = {"news", "mail", "video", "music", "shop", "travel"
                               "wiki", "learn", "health", "food", "car", "home", "jobs", "tech", "finance",
                               "新闻", "视频", "购物", "地图", "天气", "音乐", "游戏", "学习", "论坛"};
 constexpr int kWordCount = sizeof(kWords) / sizeof(kWords[0]);
-
-long Option(int argc, char** argv, const char* name, long fallback) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) == name) return std::strtol(argv[i + 1], nullptr, 10);
-  }
-  return fallback;
-}
 
 std::string RandomHost(std::mt19937& rng, int site) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -96,12 +93,6 @@ void Build(const std::filesystem::path& file, long rows, unsigned seed) {
   sqlite3_finalize(insert);
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(db);
-}
-
-double Percentile(std::vector<double> values, double p) {
-  std::sort(values.begin(), values.end());
-  const size_t index = static_cast<size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
-  return values[std::min(index, values.size() - 1)];
 }
 
 }  // namespace
