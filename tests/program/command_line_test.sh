@@ -2,7 +2,8 @@
 # The real program from its command line: --help and --version print and
 # exit 0 without a display; an argument that is neither an address nor a
 # proxy host:port gets one line on standard error and exit code 2 with
-# nothing opened; a normal start's window closes with Ctrl+Q and the process
+# nothing opened; a normal start opens another window with Ctrl+N and a
+# private one with Ctrl+Shift+N, Ctrl+Q closes them all and the process
 # ends with exit code 0. Needs a display (the test script runs CTest under
 # Xvfb) and xdotool.
 set -u
@@ -40,6 +41,23 @@ for _ in $(seq 1 150); do
   sleep 0.2
 done
 [ -n "$window" ] || fail "the start page never showed"
+# The window's keys open a normal and a private window beside it.
+count() { xdotool search --onlyvisible --pid "$pid" --name "$1" 2>/dev/null | wc -l; }
+for keys in ctrl+n ctrl+shift+n; do
+  before=$(count "NUVE")
+  for _ in $(seq 1 10); do
+    xdotool mousemove --window "$window" 200 300 click 1
+    sleep 0.3
+    xdotool key "$keys"
+    for _ in $(seq 1 10); do [ "$(count "NUVE")" -gt "$before" ] && break; sleep 0.2; done
+    [ "$(count "NUVE")" -gt "$before" ] && break
+  done
+  [ "$(count "NUVE")" -gt "$before" ] || fail "$keys opened no window"
+done
+# Titles are read whole: xdotool's own matching is no friend of UTF-8 under LANG=C.
+names() { for w in $(xdotool search --onlyvisible --pid "$pid" --name NUVE 2>/dev/null); do xdotool getwindowname "$w"; done; }
+for _ in $(seq 1 50); do names | grep -qF " - 无痕浏览 - " && break; sleep 0.2; done
+names | grep -qF " - 无痕浏览 - " || fail "no private window: $(names)"
 # No window manager gives the window the focus: a click into it does. On a
 # busy machine the window may not take keys yet, so the key is tried again.
 for _ in $(seq 1 10); do

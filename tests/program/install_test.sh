@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# `cmake --install` puts the program, its desktop entry and its icon where
-# the desktop looks for them, and the entry is valid and offers NUVE for web
-# addresses and HTML files.
+# `cmake --install` puts the program, its web process extension, its desktop
+# entry, icon, metainfo and man pages where the desktop looks for them, and
+# the entry is valid and offers NUVE for web addresses and HTML files.
 set -u
 build="$1"
 prefix=$(mktemp -d)
@@ -10,9 +10,21 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
 [ -x "$prefix/bin/nuve" ] || fail "no program in bin"
+extension=$(find "$prefix" -path '*/lib*/nuve/web-extensions/libnuve-web-extension.so')
+[ -n "$extension" ] || fail "no web process extension under lib*/nuve/web-extensions"
+nm -D --defined-only "$extension" | grep -qw webkit_web_process_extension_initialize ||
+  fail "the extension does not export its entry point"
 entry="$prefix/share/applications/org.nuve.Browser.desktop"
 [ -f "$entry" ] || fail "no desktop entry"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/org.nuve.Browser.svg" ] || fail "no icon"
+metainfo="$prefix/share/metainfo/org.nuve.Browser.metainfo.xml"
+[ -f "$metainfo" ] || fail "no AppStream metainfo"
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$metainfo" >/dev/null || fail "the metainfo is not valid"
+fi
+for page in nuve nuve-account-server; do
+  [ -f "$prefix/share/man/man1/$page.1" ] || fail "no man page $page.1"
+done
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$entry" || fail "the desktop entry is not valid"
 fi
