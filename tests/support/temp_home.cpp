@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "support/test_environment.h"
+
 namespace nuve::test {
 
 TempHome::TempHome(bool set_nuve_home) : set_nuve_home_(set_nuve_home) {
@@ -13,33 +15,19 @@ TempHome::TempHome(bool set_nuve_home) : set_nuve_home_(set_nuve_home) {
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
   if (set_nuve_home_) {
-    if (const char* old = std::getenv("NUVE_HOME")) {
-      previous_home_ = old;
-      had_previous_home_ = true;
-    }
-    setenv("NUVE_HOME", path_.c_str(), 1);
+    previous_home_ = TestEnvironment("NUVE_HOME");
+    SetTestEnvironment("NUVE_HOME", path_.string());
     // Debian's filter lists take seconds to compile; a test that wants them
     // points this at them itself.
-    if (const char* old = std::getenv("NUVE_PACKAGED_FILTER_LISTS")) {
-      previous_lists_ = old;
-      had_previous_lists_ = true;
-    }
-    setenv("NUVE_PACKAGED_FILTER_LISTS", (path_ / "no-packaged-filter-lists").c_str(), 1);
+    previous_lists_ = TestEnvironment("NUVE_PACKAGED_FILTER_LISTS");
+    SetTestEnvironment("NUVE_PACKAGED_FILTER_LISTS", (path_ / "no-packaged-filter-lists").string());
   }
 }
 
 TempHome::~TempHome() {
   if (set_nuve_home_) {
-    if (had_previous_home_) {
-      setenv("NUVE_HOME", previous_home_.c_str(), 1);
-    } else {
-      unsetenv("NUVE_HOME");
-    }
-    if (had_previous_lists_) {
-      setenv("NUVE_PACKAGED_FILTER_LISTS", previous_lists_.c_str(), 1);
-    } else {
-      unsetenv("NUVE_PACKAGED_FILTER_LISTS");
-    }
+    RestoreTestEnvironment("NUVE_HOME", previous_home_);
+    RestoreTestEnvironment("NUVE_PACKAGED_FILTER_LISTS", previous_lists_);
   }
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);

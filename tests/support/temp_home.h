@@ -4,6 +4,7 @@
 // $NUVE_PACKAGED_FILTER_LISTS names an empty place (no Debian filter lists).
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace nuve::test {
@@ -20,10 +21,8 @@ class TempHome {
  private:
   std::filesystem::path path_;
   bool set_nuve_home_;
-  std::string previous_home_;
-  bool had_previous_home_ = false;
-  std::string previous_lists_;
-  bool had_previous_lists_ = false;
+  std::optional<std::string> previous_home_;
+  std::optional<std::string> previous_lists_;
 };
 
 // Reads a whole file as bytes ("" when it cannot be read).

@@ -15,6 +15,7 @@
 #include "core/util/task_runner.h"
 #include "support/site_proxy.h"
 #include "support/temp_home.h"
+#include "support/test_environment.h"
 #include "ui/app/glib_ui_poster.h"
 #include "window_test_support.h"
 
@@ -52,7 +53,7 @@ TEST(ContentFiltersEngine, DebiansEasyListAndEasyPrivacyCompileWithoutARejection
     GTEST_SKIP() << "webext-ublock-origin-chromium is not installed";
   }
   TempHome home;
-  setenv("NUVE_PACKAGED_FILTER_LISTS", debian, 1);
+  SetTestEnvironment("NUVE_PACKAGED_FILTER_LISTS", debian);
   {
     FilteringStart first;
     // The engine's first compile of both lists takes seconds on a loaded machine.

@@ -11,6 +11,7 @@
 #include "core/favourites/url_file.h"
 #include "ui/favourites/add_favourite_window.h"
 #include "ui/favourites/favourites_transfer.h"
+#include "support/test_environment.h"
 #include "ui/favourites/folder_name_window.h"
 #include "window_test_support.h"
 
@@ -199,15 +200,10 @@ TEST_F(FavouritesFoldersTest, ImportAndExportFromTheFavouritesMenu) {
 class ManyFavouritesTest : public FavouritesFoldersTest {
  protected:
   void SetUp() override {
-    const char* previous = std::getenv("TMPDIR");
-    const std::string kept = previous != nullptr ? previous : "";
-    if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
+    const std::optional<std::string> previous = TestEnvironment("TMPDIR");
+    if (access("/dev/shm", W_OK) == 0) SetTestEnvironment("TMPDIR", "/dev/shm");
     FavouritesFoldersTest::SetUp();
-    if (previous != nullptr) {
-      setenv("TMPDIR", kept.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
+    RestoreTestEnvironment("TMPDIR", previous);
   }
 };
 

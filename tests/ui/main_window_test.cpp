@@ -47,7 +47,7 @@ TEST_F(MainWindowTest, WithoutAddressOrHomePagePortalAOpens) {
 }
 
 TEST_F(MainWindowTest, TheBuiltInStartPageLeavesTheAddressBoxFocusedAndSelected) {
-  unsetenv("NUVE_PORTAL_A");  // the built-in start page: nuve://start, no request at all
+  ClearEnv("NUVE_PORTAL_A");  // the built-in start page: nuve://start, no request at all
   ui::MainWindow& window = Open();
   ui::NavigationBar& bar = window.navigation_bar();
   auto address_selected = [&] {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "support/private_session_bus.h"
+#include "support/test_environment.h"
 
 namespace {
 
@@ -48,6 +49,8 @@ void ReportCrashes() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before the first thread: see test_environment.h.
+  nuve::test::ReserveTestEnvironment();
   ::testing::InitGoogleTest(&argc, argv);
   // Listing the tests (CTest's discovery) needs no display.
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();

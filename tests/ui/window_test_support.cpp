@@ -1,5 +1,7 @@
 #include "window_test_support.h"
 
+#include "support/test_environment.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -114,14 +116,21 @@ void MainWindowTest::TearDown() {
   ui_host_.modals.clear();
   context_.reset();
   RunPending();
-  for (const auto& name : set_env_) unsetenv(name.c_str());
+  // Latest first, so a variable set twice gets its first value back.
+  for (auto it = set_env_.rbegin(); it != set_env_.rend(); ++it) RestoreTestEnvironment(it->first.c_str(), it->second);
+  set_env_.clear();
   pages_.reset();
   home_.reset();
 }
 
 void MainWindowTest::SetEnv(const char* name, const std::string& value) {
-  setenv(name, value.c_str(), 1);
-  set_env_.emplace_back(name);
+  set_env_.emplace_back(name, TestEnvironment(name));
+  SetTestEnvironment(name, value);
+}
+
+void MainWindowTest::ClearEnv(const char* name) {
+  set_env_.emplace_back(name, TestEnvironment(name));
+  ClearTestEnvironment(name);
 }
 
 ui::MainWindow& MainWindowTest::Open(const core::StartRequest& start) {

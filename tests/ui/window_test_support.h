@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -88,6 +89,8 @@ class MainWindowTest : public ::testing::Test {
   // Sets environment for the window (call before Open). The fixture already
   // points the version source, the account service and portal A at 127.0.0.1.
   void SetEnv(const char* name, const std::string& value);
+  // Takes a variable away for the window, until the test ends.
+  void ClearEnv(const char* name);
   ui::MainWindow& Open(const core::StartRequest& start = {});
   ui::MainWindow& Open(const std::string& address);
 
@@ -106,7 +109,8 @@ class MainWindowTest : public ::testing::Test {
   RecordingUiHost ui_host_;
   std::unique_ptr<ui::AppContext> context_;
   std::unique_ptr<ui::MainWindow> window_;
-  std::vector<std::string> set_env_;
+  // What each variable the test set was before, put back at the end.
+  std::vector<std::pair<std::string, std::optional<std::string>>> set_env_;
 };
 
 }  // namespace nuve::test
