@@ -207,6 +207,17 @@ TEST_F(TabsTest, HeaderMenuActsOnTheTabItWasOpenedFor) {
   RunMenuAction(strip, "reload");
   EXPECT_TRUE(RunUntil([&] { return pages_->Hits("/title/One") == hits + 1; }, 5000));
   strip.header_menu().popdown();
+  ASSERT_TRUE(RunUntil([&] { return !strip.header_menu().get_visible(); }, 5000));
+
+  // From the keyboard: Shift+F10 and the menu key on the headers open it too.
+  for (const char* key : {"shift+F10", "Menu"}) {
+    strip.notebook().grab_focus();
+    ASSERT_TRUE(RunUntil([&] { return strip.notebook().is_focus(); }, 5000));
+    ASSERT_TRUE(XDoTool(std::string("key ") + key));
+    EXPECT_TRUE(RunUntil([&] { return strip.header_menu().get_visible(); }, 5000)) << key;
+    strip.header_menu().popdown();
+    ASSERT_TRUE(RunUntil([&] { return !strip.header_menu().get_visible(); }, 5000));
+  }
 
   // 复制标签页: right after it, current, with its back list.
   Visit(strip.FirstTab(), {"One2"});

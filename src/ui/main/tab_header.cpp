@@ -6,6 +6,10 @@
 namespace nuve::ui {
 namespace {
 constexpr char kDefaultIcon[] = "text-html-symbolic";
+// The reload button's own arrows, turning. The theme has them drawn at the
+// strip's size; its usual turning icon exists only as a drawing to render,
+// which would load an SVG library into the first page's path.
+constexpr char kLoadingIcon[] = "view-refresh-symbolic";
 }  // namespace
 
 TabHeader::TabHeader() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 4) {
@@ -66,7 +70,7 @@ void TabHeader::SetFavicon(GdkTexture* favicon) {
 void TabHeader::ShowIcon() {
   if (loading_) {
     icon_.add_css_class("loading");
-    icon_.set_from_icon_name("process-working-symbolic");
+    icon_.set_from_icon_name(kLoadingIcon);
     return;
   }
   icon_.remove_css_class("loading");

@@ -43,6 +43,11 @@ TabStrip::TabStrip(AppContext& context, EngineProfile& profile) : context_(conte
   secondary_click_->set_button(GDK_BUTTON_SECONDARY);
   secondary_click_->signal_pressed().connect(sigc::mem_fun(*this, &TabStrip::OnSecondaryPressed));
   notebook_.add_controller(secondary_click_);
+  // From the keyboard, the menu key or Shift+F10 on the strip's headers
+  // opens the current tab's menu, as a right click on its header does.
+  auto keys = Gtk::EventControllerKey::create();
+  keys->signal_key_pressed().connect(sigc::mem_fun(*this, &TabStrip::OnKeyPressed), false);
+  notebook_.add_controller(keys);
   notebook_.signal_page_reordered().connect(sigc::mem_fun(*this, &TabStrip::OnPageReordered));
   BuildHeaderActions();
   header_menu_.set_parent(notebook_);
@@ -361,6 +366,18 @@ BrowserTab* TabStrip::HeaderAt(double x, double y) {
     }
   }
   return nullptr;
+}
+
+bool TabStrip::OnKeyPressed(guint keyval, guint, Gdk::ModifierType state) {
+  const bool shift_f10 = keyval == GDK_KEY_F10 && (state & Gdk::ModifierType::SHIFT_MASK) == Gdk::ModifierType::SHIFT_MASK;
+  // Only on the headers: a page with the focus has its own menu for these keys.
+  if ((keyval != GDK_KEY_Menu && !shift_f10) || !notebook_.is_focus() || current_ == nullptr) return false;
+  double x = 0;
+  double y = 0;
+  TabHeader& header = current_->header();
+  if (!header.translate_coordinates(notebook_, 0, header.get_height(), x, y)) return false;
+  ShowHeaderMenu(*current_, x, y);
+  return true;
 }
 
 void TabStrip::OnSecondaryPressed(int, double x, double y) {

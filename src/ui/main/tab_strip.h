@@ -126,6 +126,8 @@ class TabStrip {
   BrowserTab& AddTab(std::unique_ptr<BrowserTab> tab, int position = -1);
   void UpdateCloseButtons();
   void OnPageReordered(Gtk::Widget* page, guint index);
+  // The menu key or Shift+F10 with the focus on the headers.
+  bool OnKeyPressed(guint keyval, guint keycode, Gdk::ModifierType state);
   void OnSecondaryPressed(int n_press, double x, double y);
   void BuildHeaderActions();
   void RunHeaderAction(void (TabStrip::*action)(BrowserTab&));
