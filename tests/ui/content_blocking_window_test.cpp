@@ -64,6 +64,18 @@ class ContentBlockingWindowTest : public MainWindowTest {
     return start;
   }
 
+  // While the cached filters are not in yet, the page at `host` is never
+  // asked for; true once they are in, with nothing asked for before.
+  bool NothingAskedForBeforeTheFiltersAreIn(const std::string& host) {
+    const int hits = proxy_.Hits(host, "/");
+    bool early = false;
+    const bool ready = RunUntil([&] {
+      if (context_->content_filters().ready()) return true;
+      early = early || proxy_.Hits(host, "/") != hits;
+      return false;
+    });
+    return ready && !early;
+  }
   bool FiltersSettled() {
     ui::ContentFilters& filters = context_->content_filters();
     return RunUntil([&] { return filters.ready() && filters.idle() && !filters.lists().empty() &&
@@ -107,11 +119,12 @@ TEST_F(ContentBlockingWindowTest, AStartWithCachedListsFiltersItsFirstPage) {
   // The next start finds the list compiled and waits for it.
   const int before = proxy_.Hits("ads.example", "/ad.js");
   ui::MainWindow& second = Open(Start("http://news.test/"));
-  // Nothing goes out before the compiled list is in the view (the store
-  // answers from the main loop, which has not run yet).
+  // The load starts at once, but nothing goes out before the compiled list
+  // is in the view (the store answers from the main loop, which has not run yet).
   ASSERT_FALSE(context_->content_filters().ready());
-  EXPECT_EQ(second.tab_strip().FirstTab().page().Uri(), "");
+  EXPECT_EQ(second.tab_strip().FirstTab().page().Uri(), "http://news.test/");
   EXPECT_EQ(second.navigation_bar().Address(), "http://news.test/") << "the address box shows it already";
+  EXPECT_TRUE(NothingAskedForBeforeTheFiltersAreIn("news.test"));
   EXPECT_EQ(Outcome("http://news.test/"), kBlocked);
   EXPECT_TRUE(context_->content_filters().lists()[0].from_cache);
   EXPECT_EQ(proxy_.Hits("ads.example", "/ad.js"), before) << "the blocked script was never asked for";
@@ -153,9 +166,10 @@ TEST_F(ContentBlockingWindowTest, RestoredTabsWaitTooAndAWindowClosedMeanwhileKe
   ui::MainWindow& second = Open(Start(""));
   ASSERT_FALSE(context_->content_filters().ready());
   ASSERT_EQ(second.tab_strip().BrowsingTabCount(), 2);
-  EXPECT_EQ(second.tab_strip().TabAt(1).page().Uri(), "");
+  const int other_hits = proxy_.Hits("other.test", "/");
   EXPECT_EQ(second.navigation_bar().Address(), "http://other.test/");
   window_.reset();
+  EXPECT_EQ(proxy_.Hits("other.test", "/"), other_hits) << "nothing went out";
   context_->session().Flush();
   EXPECT_EQ(ReadFileBytes(saved), before);
 

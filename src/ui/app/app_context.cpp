@@ -61,6 +61,8 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
     content_filters_.AttachView(view);
     start_page_.AttachView(view);
   });
+  engine_.set_navigation_hold(
+      [this](WebKitPolicyDecision* decision) { return content_filters_.HoldUntilReady(decision); });
   content_filters_.Start();
   engine_.set_site_passwords(&site_passwords_);
 }
@@ -76,6 +78,7 @@ AppContext::~AppContext() {
   // are joined at once.
   lifetime_.Cancel();
   engine_.set_view_hook({});
+  engine_.set_navigation_hold({});
   shutdown_.request_stop();
   login_state_.session().StopKeepAlive();
 }
@@ -93,6 +96,8 @@ std::shared_ptr<EngineProfile> AppContext::PrivateProfile() {
     content_filters_.AttachView(view);
     start_page_.AttachView(view);
   });
+  profile->set_navigation_hold(
+      [this](WebKitPolicyDecision* decision) { return content_filters_.HoldUntilReady(decision); });
   downloads_.Watch(*profile);
   private_profile_ = profile;
   return profile;

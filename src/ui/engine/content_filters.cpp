@@ -14,6 +14,8 @@ namespace nuve::ui {
 namespace {
 
 constexpr unsigned kRefreshCheckSeconds = 30 * 60;
+// How long a navigation waits for the cached filters at most.
+constexpr unsigned kNavigationWaitMs = 500;
 
 std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
@@ -49,6 +51,9 @@ ContentFilters::ContentFilters(const core::Config& config, core::TaskRunner& tas
 }
 
 ContentFilters::~ContentFilters() {
+  // A page still waiting goes with its view; its decision is only let go.
+  hold_limit_.disconnect();
+  for (WebKitPolicyDecision* decision : held_) g_object_unref(decision);
   *alive_ = false;
   scope_.Cancel();
   refresh_timer_.disconnect();
@@ -68,11 +73,29 @@ void ContentFilters::Start() {
       kRefreshCheckSeconds);
 }
 
-void ContentFilters::WhenReady(std::function<void()> ready) {
-  if (ready_) {
-    ready();
-  } else {
-    ready_callbacks_.push_back(std::move(ready));
+bool ContentFilters::HoldUntilReady(WebKitPolicyDecision* decision) {
+  if (ready_ || stopped_holding_) return false;
+  held_.push_back(WEBKIT_POLICY_DECISION(g_object_ref(decision)));
+  if (!hold_limit_.connected()) {
+    hold_limit_ = Glib::signal_timeout().connect(
+        [this] {
+          core::LogWarning("content filters", "the cached filters are not ready; pages load unfiltered");
+          ReleaseHeld();
+          return false;
+        },
+        kNavigationWaitMs);
+  }
+  return true;
+}
+
+void ContentFilters::ReleaseHeld() {
+  stopped_holding_ = true;
+  hold_limit_.disconnect();
+  std::vector<WebKitPolicyDecision*> held = std::move(held_);
+  held_.clear();
+  for (WebKitPolicyDecision* decision : held) {
+    webkit_policy_decision_use(decision);
+    g_object_unref(decision);
   }
 }
 
@@ -369,8 +392,7 @@ void ContentFilters::CheckReady() {
   if (ready_ || discovering_ || pending_loads_ > 0) return;
   ready_ = true;
   core::StartupMark("content filters ready");
-  std::vector<std::function<void()>> callbacks = std::move(ready_callbacks_);
-  for (auto& callback : callbacks) callback();
+  ReleaseHeld();
 }
 
 // ---- Conversion and downloads, one at a time --------------------------------

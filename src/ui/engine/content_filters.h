@@ -61,11 +61,15 @@ class ContentFilters {
   // compiles the others one after the other; refreshes due subscriptions
   // when updates are on, and checks again every half hour.
   void Start();
-  // Runs `ready` once every list found compiled in the cache is loaded or
-  // known to be unusable: at once when that is so already. A page loaded
-  // after it is filtered by every cached list.
-  void WhenReady(std::function<void()> ready);
+  // Ready once every list found compiled in the cache is loaded or known to
+  // be unusable: a page loaded after it is filtered by every cached list.
   bool ready() const { return ready_; }
+  // Until then a page's navigation waits, so that a start with cached lists
+  // filters its first page while the page's web process starts meanwhile:
+  // takes `decision` to answer once ready and says so, or says no (ready,
+  // or waited half a second already: a slow store, say a busy disk,
+  // does not keep the user waiting, and the page loads unfiltered).
+  bool HoldUntilReady(WebKitPolicyDecision* decision);
   // Nothing is being found, converted, compiled or downloaded.
   bool idle() const;
 
@@ -132,6 +136,8 @@ class ContentFilters {
   void Deactivate(const std::string& id);
   void UpdateViews();
   void CheckReady();
+  // Answers every held navigation: go ahead.
+  void ReleaseHeld();
   ListInfo* Find(const std::string& id);
   bool WantsFilters(const std::string& host) const;
 
@@ -157,7 +163,10 @@ class ContentFilters {
   int pending_loads_ = 0;
   bool ready_ = false;
   bool cleaned_ = false;
-  std::vector<std::function<void()>> ready_callbacks_;
+  // Navigations held until ready, answered then (or after the wait).
+  std::vector<WebKitPolicyDecision*> held_;
+  bool stopped_holding_ = false;
+  sigc::connection hold_limit_;
   sigc::signal<void()> changed_;
   sigc::connection refresh_timer_;
   FilteredViews views_;

@@ -58,6 +58,13 @@ class EngineProfile {
   // Runs for every view this profile builds, before anything loads in it
   // (content blocking gives it its filters there).
   void set_view_hook(std::function<void(WebKitWebView*)> hook) { view_hook_ = std::move(hook); }
+  // Asked for every navigation a page of this profile would go ahead with:
+  // true when the hook took the decision to answer later (content blocking
+  // holds the first pages until its filters are in).
+  void set_navigation_hold(std::function<bool(WebKitPolicyDecision*)> hold) { navigation_hold_ = std::move(hold); }
+  bool HoldNavigation(WebKitPolicyDecision* decision) const {
+    return navigation_hold_ && navigation_hold_(decision);
+  }
 
   // The web inspector (F12). Off unless the user turns it on, or
   // NUVE_DEVELOPER_EXTRAS=1 is set.
@@ -112,6 +119,7 @@ class EngineProfile {
   std::map<std::pair<std::string, std::string>, bool> permission_answers_;
   sigc::signal<void(WebKitDownload*)> download_started_;
   std::function<void(WebKitWebView*)> view_hook_;
+  std::function<bool(WebKitPolicyDecision*)> navigation_hold_;
 };
 
 }  // namespace nuve::ui

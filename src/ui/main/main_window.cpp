@@ -13,7 +13,6 @@ namespace nuve::ui {
 namespace {
 
 // How long the first page waits for the cached content filters at most.
-constexpr unsigned kFirstLoadWaitMs = 200;
 
 }  // namespace
 
@@ -180,11 +179,9 @@ void MainWindow::BuildLayout() {
 // of the last run when the user asked for them; else the saved home page,
 // else portal A. Returns the address the address box is to show.
 //
-// The load itself waits until the content filters found compiled in the
-// cache are in every view, so that a start with cached lists filters its
-// first page; that takes a few milliseconds. Should the store be slow (a
-// busy disk), the page loads unfiltered after kFirstLoadWaitMs rather than
-// keep the user waiting.
+// The load starts at once; its navigation waits for the content filters
+// found compiled in the cache (ContentFilters::HoldUntilReady) while the
+// page's web process starts.
 std::string MainWindow::StartFirstPage(const core::StartRequest& start, const WindowOptions& options) {
   if (!start.proxy_host.empty()) context_.SetInternetProxy(start.proxy_host, start.proxy_port);
   std::string address;
@@ -200,16 +197,7 @@ std::string MainWindow::StartFirstPage(const core::StartRequest& start, const Wi
     address = core::NormaliseAddress(first_page);
     first_load_ = address;
   }
-  ContentFilters& filters = context_.content_filters();
-  if (filters.ready()) {
-    IssueFirstLoads();
-  } else {
-    filters.WhenReady(first_load_scope_.Bind([this] { IssueFirstLoads(); }));
-    Glib::signal_timeout().connect_once(first_load_scope_.Bind([this] {
-      core::LogWarning("start-up", "the content filters are not ready; the first page loads unfiltered");
-      IssueFirstLoads();
-    }), kFirstLoadWaitMs);
-  }
+  IssueFirstLoads();
   return address;
 }
 
@@ -229,10 +217,6 @@ core::SessionList MainWindow::SessionToRestore(const core::StartRequest& start, 
 }
 
 void MainWindow::IssueFirstLoads() {
-  if (first_loads_issued_) return;
-  first_loads_issued_ = true;
-  // Whichever came second (the filters or the time-out) finds nothing to do.
-  first_load_scope_.Cancel();
   session_keeper_.LoadTabs();
   if (!first_load_.empty()) tab_strip_.FirstTab().page().Load(first_load_);
   core::StartupMark("first load issued");

@@ -147,12 +147,8 @@ class MainWindow : public Gtk::ApplicationWindow {
   TabStrip tab_strip_;
   // Goes before the strip does, saving the tabs as they were.
   SessionKeeper session_keeper_;
-  // The first page's load waits for the cached content filters, at most
-  // kFirstLoadWaitMs; what is to load, and the scope its callbacks die with
-  // (built before StartFirstPage binds them).
-  core::TaskScope first_load_scope_;
+  // What the first tab loads at start-up (nothing when tabs are restored).
   std::string first_load_;
-  bool first_loads_issued_ = false;
   // What the address box shows at start-up: the first page's address.
   const std::string first_address_;
   Gtk::Box layout_{Gtk::Orientation::VERTICAL};

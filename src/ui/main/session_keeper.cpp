@@ -44,7 +44,12 @@ core::SessionList SessionKeeper::Collect() const {
   int index = 0;
   for (BrowserTab* tab : strip_.Tabs()) {
     if (tab == &strip_.CurrentTab()) list.current = index;
-    list.tabs.push_back({tab->page().Uri(), tab->page().Title(), tab->page().SessionState()});
+    std::string title = tab->page().Title();
+    if (title.empty()) {
+      const auto it = restored_titles_.find(tab->id());
+      if (it != restored_titles_.end() && it->second.first == tab->page().Uri()) title = it->second.second;
+    }
+    list.tabs.push_back({tab->page().Uri(), std::move(title), tab->page().SessionState()});
     ++index;
   }
   return list;
@@ -67,9 +72,11 @@ bool SessionKeeper::OpenTabs(const core::SessionList& list) {
   if (list.tabs.empty()) return false;
   restoring_ = true;
   pending_.clear();
+  restored_titles_.clear();
   for (size_t i = 0; i < list.tabs.size(); ++i) {
     BrowserTab& tab = i == 0 ? strip_.FirstTab() : strip_.AppendEmptyTab();
     pending_.push_back({tab.id(), list.tabs[i].uri, list.tabs[i].state});
+    restored_titles_[tab.id()] = {list.tabs[i].uri, list.tabs[i].title};
   }
   strip_.SelectTab(list.current);
   restoring_ = false;

@@ -11,6 +11,7 @@
 #include <sigc++/sigc++.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,10 @@ class SessionKeeper : public sigc::trackable {
   };
   std::vector<PendingTab> pending_;
   bool loads_pending_ = false;
+  // A restored tab's saved address and title, kept for as long as its page
+  // has no title of its own: a window closed while its tabs still load
+  // saves what it was given, not blank titles.
+  std::map<std::uint64_t, std::pair<std::string, std::string>> restored_titles_;
 };
 
 }  // namespace nuve::ui

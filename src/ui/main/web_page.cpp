@@ -399,6 +399,7 @@ bool WebPage::OnDecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisio
       if (uri != nullptr) open_in_background_.emit(uri);
       return true;
     }
+    return profile_.HoldNavigation(decision);
   }
   return false;
 }
