@@ -141,6 +141,13 @@ TEST_F(WindowsTest, APrivateWindowWritesNothingAndShowsItselfAsPrivate) {
   ASSERT_TRUE(Shows(secret, "stored"));
   secret.tab_strip().OpenTab(pages_->Url("/title/secret"));
   ASSERT_TRUE(Shows(secret, "secret"));
+  // The start page typed into a private tab says what is kept, and shows
+  // none of the normal window's most visited pages.
+  ui::BrowserTab& start = secret.tab_strip().OpenTab("nuve://start");
+  ASSERT_TRUE(WaitForTabTitle(start, "新标签页"));
+  const std::string shown = EvaluateScript(start.page().view(), "document.body.innerText");
+  EXPECT_NE(shown.find("无痕浏览"), std::string::npos) << shown;
+  EXPECT_EQ(EvaluateScript(start.page().view(), "String(document.getElementById('most-visited'))"), "null");
   ASSERT_TRUE(Close(secret));
   ASSERT_TRUE(WaitForQuiet());
   RunUntil([] { return false; }, 1500);
