@@ -212,6 +212,21 @@ TEST_F(ContextMenuTest, AnEditBoxGetsTheEditingItemsAndUndoWorks) {
   ASSERT_EQ(EvaluateScript(tab.page().view(), value), "new");
   ASSERT_TRUE(menu.Activate("撤销"));
   EXPECT_TRUE(RunUntil([&] { return EvaluateScript(tab.page().view(), value) == "typed"; }));
+
+  // A misspelt word: the engine's suggestions come first, as long as
+  // spelling is checked (on unless the settings turn it off).
+  const char* misspell = "var e=document.getElementById('e');e.value='wrold';e.focus();e.setSelectionRange(0,5);";
+  RunScript(tab.page().view(), misspell);
+  ui::PageContextMenu& misspelt = RightClick(tab, 25, 210);
+  ASSERT_FALSE(misspelt.Labels().empty());
+  EXPECT_EQ(misspelt.Labels().front(), "拼写建议");
+  const ui::PageContextMenu::Item* guess = misspelt.Find("拼写建议");
+  ASSERT_NE(guess, nullptr);
+  EXPECT_EQ(guess->stock, WEBKIT_CONTEXT_MENU_ACTION_SPELLING_GUESS) << "the engine's own item";
+  ui::EngineProfile::SetSpellChecking(false);
+  RunScript(tab.page().view(), misspell);
+  EXPECT_EQ(RightClick(tab, 25, 210).Find("拼写建议"), nullptr);
+  ui::EngineProfile::SetSpellChecking(true);
 }
 
 TEST_F(ContextMenuTest, ThePageOffersNavigationAFavouriteAndItsSourceReadOnce) {

@@ -8,6 +8,7 @@ constexpr char kFavouritesSection[] = "收藏夹配置";
 constexpr char kFavouritesCheckKey[] = "收藏确认";
 constexpr char kBrowsingSection[] = "浏览配置";
 constexpr char kRestoreKey[] = "启动时恢复网页";
+constexpr char kSpellingKey[] = "拼写检查";
 }  // namespace
 
 AppSettings::AppSettings(const Config& config)
@@ -28,6 +29,13 @@ bool AppSettings::RestoreLastSession() const { return set_save_.Read(kBrowsingSe
 
 Status AppSettings::SetRestoreLastSession(bool restore) const {
   return set_save_.Write(kBrowsingSection, kRestoreKey, restore ? "1" : "0");
+}
+
+// On unless the user turned it off.
+bool AppSettings::CheckSpelling() const { return set_save_.Read(kBrowsingSection, kSpellingKey) != "0"; }
+
+Status AppSettings::SetCheckSpelling(bool check) const {
+  return set_save_.Write(kBrowsingSection, kSpellingKey, check ? "1" : "0");
 }
 
 }  // namespace nuve::core

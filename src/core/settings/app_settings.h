@@ -27,6 +27,9 @@ class AppSettings {
   // (off unless the key says "1").
   bool RestoreLastSession() const;
   Status SetRestoreLastSession(bool restore) const;
+  // Spelling in the pages' edit boxes is checked ("浏览配置" / "拼写检查").
+  bool CheckSpelling() const;
+  Status SetCheckSpelling(bool check) const;
 
   const IniFile& set_save() const { return set_save_; }
   const IniFile& collection() const { return collection_; }

@@ -1,5 +1,8 @@
 #include "ui/engine/engine_profile.h"
 
+#include <cstring>
+#include <vector>
+
 #include "core/app/log.h"
 #include "core/app/proxy_settings.h"
 #include "ui/app/ui_host.h"
@@ -106,6 +109,23 @@ WebKitWebView* EngineProfile::CreateRelatedView(WebKitWebView* parent) const {
       g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", parent, "settings", settings_, nullptr));
   if (view_hook_) view_hook_(view);
   return view;
+}
+
+void EngineProfile::SetSpellChecking(bool enabled) {
+  WebKitWebContext* context = webkit_web_context_get_default();
+  if (enabled) {
+    // The engine passes over a language without a dictionary.
+    std::vector<const char*> languages;
+    for (const char* const* name = g_get_language_names(); *name != nullptr; ++name) {
+      if (std::strchr(*name, '.') == nullptr && std::strchr(*name, '@') == nullptr && std::strcmp(*name, "C") != 0) {
+        languages.push_back(*name);
+      }
+    }
+    languages.push_back("en_US");
+    languages.push_back(nullptr);
+    webkit_web_context_set_spell_checking_languages(context, languages.data());
+  }
+  webkit_web_context_set_spell_checking_enabled(context, enabled ? TRUE : FALSE);
 }
 
 bool EngineProfile::developer_extras() const {

@@ -66,6 +66,11 @@ class EngineProfile {
     return navigation_hold_ && navigation_hold_(decision);
   }
 
+  // Spelling in edit boxes is checked (and suggestions offered in their
+  // menu) in the desktop's languages that have a dictionary, and English.
+  // For every profile: the engine keeps it for the whole program.
+  static void SetSpellChecking(bool enabled);
+
   // The web inspector (F12). Off unless the user turns it on, or
   // NUVE_DEVELOPER_EXTRAS=1 is set.
   bool developer_extras() const;

@@ -278,6 +278,9 @@ void MainWindow::RunDeferredStartup() {
     return;
   }
 
+  // The dictionaries load once the first page shows.
+  EngineProfile::SetSpellChecking(context_.settings().CheckSpelling());
+
   // The favourites: the start-up marker in "Collection.ini", then the list.
   if (const core::Status s = context_.settings().SetFavouritesCheck(first_address_); !s.ok()) {
     core::LogWarning("start-up", s.error().detail);

@@ -79,8 +79,10 @@ bool PageContextMenu::OnContextMenu(WebKitContextMenu* menu, WebKitHitTestResult
   }
 
   // Spelling suggestions are the engine's to make: keep those items (their
-  // labels are the words themselves).
-  for (GList* l = webkit_context_menu_get_items(menu); l != nullptr; l = l->next) {
+  // labels are the words themselves), unless the user turned spelling off
+  // (the engine would still guess at a word it marked before).
+  const bool spelling = webkit_web_context_get_spell_checking_enabled(webkit_web_context_get_default()) != FALSE;
+  for (GList* l = spelling ? webkit_context_menu_get_items(menu) : nullptr; l != nullptr; l = l->next) {
     auto* item = static_cast<WebKitContextMenuItem*>(l->data);
     if (webkit_context_menu_item_get_stock_action(item) == WEBKIT_CONTEXT_MENU_ACTION_SPELLING_GUESS) {
       spelling_.push_back(static_cast<WebKitContextMenuItem*>(g_object_ref(item)));

@@ -3,6 +3,7 @@
 #include "core/app/log.h"
 #include "ui/app/app_context.h"
 #include "ui/app/ui_host.h"
+#include "ui/engine/engine_profile.h"
 
 namespace nuve::ui {
 
@@ -14,6 +15,9 @@ BrowsingSettingsSection::BrowsingSettingsSection(AppContext& context)
   restore_.set_name("restore-session");
   restore_.set_active(context_.settings().RestoreLastSession());
   restore_.signal_toggled().connect(sigc::mem_fun(*this, &BrowsingSettingsSection::OnRestoreToggled));
+  spelling_.set_name("check-spelling");
+  spelling_.set_active(context_.settings().CheckSpelling());
+  spelling_.signal_toggled().connect(sigc::mem_fun(*this, &BrowsingSettingsSection::OnSpellingToggled));
   clear_.set_name("clear-browsing-data");
   clear_.set_halign(Gtk::Align::START);
   clear_.signal_clicked().connect(sigc::mem_fun(*this, &BrowsingSettingsSection::OnClearClicked));
@@ -22,6 +26,7 @@ BrowsingSettingsSection::BrowsingSettingsSection(AppContext& context)
   clear_hint_.add_css_class("dim-label");
   append(heading_);
   append(restore_);
+  append(spelling_);
   append(clear_);
   append(clear_hint_);
 }
@@ -30,6 +35,14 @@ Gtk::Window* BrowsingSettingsSection::ParentWindow() { return dynamic_cast<Gtk::
 
 void BrowsingSettingsSection::OnRestoreToggled() {
   if (const core::Status s = context_.settings().SetRestoreLastSession(restore_.get_active()); !s.ok()) {
+    core::LogWarning("settings", s.error().detail);
+    context_.ui_host().Error(ParentWindow(), "无法保存设置：" + s.error().detail);
+  }
+}
+
+void BrowsingSettingsSection::OnSpellingToggled() {
+  EngineProfile::SetSpellChecking(spelling_.get_active());
+  if (const core::Status s = context_.settings().SetCheckSpelling(spelling_.get_active()); !s.ok()) {
     core::LogWarning("settings", s.error().detail);
     context_.ui_host().Error(ParentWindow(), "无法保存设置：" + s.error().detail);
   }
