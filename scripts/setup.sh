@@ -17,6 +17,8 @@ packages=(
   libcpp-httplib-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool libgl1-mesa-dri fonts-noto-cjk dbus-x11
+  # The English dictionary of the pages' spell checking.
+  hunspell-en-us
   # The account service (nuve-account-server) and its tests.
   libsqlite3-dev libpq-dev libsodium-dev libssl-dev openssl postgresql python3-aiosmtpd
   libmicrohttpd-dev
