@@ -15,14 +15,6 @@ struct ImportResult {
   core::ImportReport report;
 };
 
-// A file chooser lives until its answer has been handled.
-Glib::RefPtr<Gtk::FileChooserNative> Chooser(Gtk::Window& parent, const char* title, Gtk::FileChooser::Action action,
-                                             const char* accept) {
-  auto chooser = Gtk::FileChooserNative::create(title, parent, action, accept, "取消");
-  chooser->set_modal(true);
-  return chooser;
-}
-
 }  // namespace
 
 std::string ImportReportText(const core::ImportReport& report) {
@@ -95,7 +87,9 @@ void ImportFavouritesWindow::ImportFile(const std::filesystem::path& file) {
 }
 
 void ImportFavouritesWindow::OnPickFile() {
-  chooser_ = Chooser(*this, "选择要导入的收藏文件", Gtk::FileChooser::Action::OPEN, "导入");
+  // The chooser lives until its answer has been handled.
+  chooser_ = Gtk::FileChooserNative::create("选择要导入的收藏文件", *this, Gtk::FileChooser::Action::OPEN, "导入", "取消");
+  chooser_->set_modal(true);
   auto filter = Gtk::FileFilter::create();
   filter->set_name("收藏文件（HTML、places.sqlite、Bookmarks）");
   for (const char* pattern : {"*.html", "*.htm", "*.HTML", "*.sqlite", "Bookmarks", "*.json"}) filter->add_pattern(pattern);
