@@ -9,7 +9,8 @@
 # Usage: bench/startup/run.sh [--nuve PATH] [--runs N] [--warmup N]
 #                             [--timeout SECONDS] [--settle SECONDS]
 #                             [--tabs N] [--wait-quiet SECONDS] [--allow-busy]
-#                             [--save FILE] [--keep-work] [--no-netns]
+#                             [--save FILE] [--only NAMES] [--keep-work]
+#                             [--no-netns]
 
 set -u -o pipefail
 
@@ -29,6 +30,7 @@ USE_NETNS=1
 WAIT_QUIET=60
 ALLOW_BUSY=0
 SAVE_FILE=""
+ONLY=""
 PAGE_TITLE="NUVE bench page"
 SURF_BIN=/usr/bin/surf
 
@@ -62,6 +64,8 @@ Options:
   --allow-busy       print the ratios even when the machine was busy
   --save FILE        also write the output to FILE, once the run has printed its
                      figures (bench/summary reads BUILD/bench-results/startup.txt)
+  --only NAMES       time only these browsers beside NUVE (comma-separated:
+                     floor,floor_zh,surf,epiphany,firefox,chromium)
   --keep-work        keep the work folder (logs, profiles) and print its path
   --no-netns         do not run inside a private network namespace
   -h, --help         this text
@@ -90,6 +94,8 @@ while (( $# > 0 )); do
             [[ -n $SAVE_FILE ]] || die "--save needs a file" ;;
         --save=*) SAVE_FILE=${1#*=}; [[ -n $SAVE_FILE ]] || die "--save needs a file"; shift ;;
         --allow-busy) ALLOW_BUSY=1; shift ;;
+        --only) (( $# >= 2 )) || die "--only needs names"; ONLY=$2; shift 2 ;;
+        --only=*) ONLY=${1#*=}; shift ;;
         --keep-work) KEEP_WORK=1; shift ;;
         --no-netns) USE_NETNS=0; shift ;;
         -h|--help) usage; exit 0 ;;
@@ -330,7 +336,8 @@ cleanup() {
     local left
     left=$(tagged_pids "NUVE_BENCH_TAG=$RUN_TAG")
     [[ -n $left ]] && warn "processes left over: $left"
-    exec {TICK_FD}>&- 2>/dev/null
+    # (a bare "exec ... 2>/dev/null" would silence the rest of the script)
+    { exec {TICK_FD}>&-; } 2>/dev/null
     if (( KEEP_WORK )); then
         echo "work folder kept: $WORK" >&2
     else
@@ -370,7 +377,8 @@ is_quiet_load "$LOAD_START" && QUIET=1
 # ---------------------------------------------------- floor programs ----
 
 # One program, two variants: "floor" and "floor --zh" (one Chinese label).
-FLOOR_BIN="$WORK/floor"
+mkdir -p "$WORK/bin" || die "mkdir failed"
+FLOOR_BIN="$WORK/bin/floor"
 # shellcheck disable=SC2086,SC2046  # pkg-config's flags are separate words
 if ! timeout 300 g++ -O2 -std=c++20 "$HERE/floor.cpp" -o "$FLOOR_BIN" \
         $(pkg-config --cflags --libs $FLOOR_LIBS) >"$WORK/floor-build.log" 2>&1; then
@@ -485,8 +493,18 @@ while read -r name label programs package cmd env prep tabs; do
     CMD_OF[$name]=$cmd ENV_OF[$name]=$env PREP_OF[$name]=$prep TABS_OF[$name]=$tabs
 done <<<"$BROWSER_TABLE"
 
+if [[ -n $ONLY ]]; then
+    IFS=, read -r -a only <<<"$ONLY"
+    for b in "${only[@]}"; do
+        [[ -n ${LABEL[$b]:-} ]] || die "--only: no browser '$b' (known: ${BROWSERS[*]})"
+    done
+fi
 BIN[surf]=$SURF_BIN
 for b in "${BROWSERS[@]}"; do
+    if [[ -n $ONLY && $b != nuve && ,$ONLY, != *",$b,"* ]]; then
+        SKIP[$b]="not selected with --only"
+        continue
+    fi
     if [[ ${PROGRAMS_OF[$b]} != - ]]; then
         IFS=, read -r -a candidates <<<"${PROGRAMS_OF[$b]}"
         for c in "${candidates[@]}"; do
@@ -517,8 +535,11 @@ cmd_surf()     { CMD=("${BIN[surf]}" "$PAGE_URL"); }
 cmd_epiphany() { CMD=("${BIN[epiphany]}" "--profile=$WORK/epiphany/profile" "$PAGE_URL"); }
 cmd_firefox()  { CMD=("${BIN[firefox]}" --no-remote --profile "$WORK/firefox/profile" "$PAGE_URL"); }
 cmd_chromium() {
+    # Without --password-store=basic, Chromium asks the session bus for a
+    # secret store; the bus starts gnome-keyring, whose prompt to create a
+    # keyring then waits on the display, and the page never loads.
     CMD=("${BIN[chromium]}" "--user-data-dir=$WORK/chromium/profile"
-         --no-first-run --no-default-browser-check)
+         --no-first-run --no-default-browser-check --password-store=basic)
     # Chromium refuses to run as root with its sandbox on.
     (( EUID == 0 )) && CMD+=(--no-sandbox)
     CMD+=("$PAGE_URL")
@@ -709,9 +730,11 @@ pss_report() {
     done
     PSS_KB=$total
     PSS_DETAIL="$n processes:"
-    for comm in $(for k in "${!sum[@]}"; do echo "${sum[$k]} $k"; done | sort -rn | awk '{print $2}'); do
+    # program names may hold spaces (Firefox's "Web Content")
+    while IFS= read -r comm; do
+        [[ -n $comm ]] || continue
         PSS_DETAIL+=" $comm x${cnt[$comm]} $(calc "printf \"%.1f\", ${sum[$comm]} / 1024"),"
-    done
+    done < <(for k in "${!sum[@]}"; do printf '%s\t%s\n' "${sum[$k]}" "$k"; done | sort -rn | cut -f2-)
     PSS_DETAIL=${PSS_DETAIL%,}
     (( unread > 0 )) && PSS_DETAIL+=" (PSS of $unread live processes could not be read)"
     (( unread == 0 ))
