@@ -747,10 +747,12 @@ ENGINE_LIBS='/lib(webkit2?gtk|javascriptcoregtk)-[0-9.]+\.so|/libicudata\.so|/li
 # outside_sharers: the live processes not started by this benchmark that map
 # the engine's libraries, as "count name, name x2, ...". PSS splits a shared
 # page among all processes that map it, so such processes lower the figures.
+# Ours are those with the run tag and the browsers' descendants (Chromium's
+# zygote starts its children with an environment of its own).
 outside_sharers() {
     local f p n=0 comm
     local -A ours=() names=()
-    for p in $(tagged_pids "NUVE_BENCH_TAG=$RUN_TAG"); do ours[$p]=1; done
+    for p in $(tagged_pids "NUVE_BENCH_TAG=$RUN_TAG") $(tree_pids "${LIVE_ROOTS[@]}"); do ours[$p]=1; done
     while IFS= read -r f; do
         p=${f#/proc/}; p=${p%/maps}
         [[ -n ${ours[$p]:-} || $p == "$$" ]] && continue
