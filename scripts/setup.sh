@@ -32,9 +32,14 @@ packages=(
   # Building and checking the Debian packages (scripts/build-deb.sh).
   dpkg-dev debhelper fakeroot lintian appstream desktop-file-utils
 )
-if [ "${NUVE_WITH_PEER:-0}" = 1 ]; then
+if [ "${NUVE_WITH_PEER:-0}" = 1 ] || [ "${NUVE_WITH_PEERS:-0}" = 1 ]; then
   # Only the start-up benchmark needs the peer browser.
   packages+=(surf)
+fi
+if [ "${NUVE_WITH_PEERS:-0}" = 1 ]; then
+  # The start-up benchmark's other peers, timed when installed: GNOME Web,
+  # Firefox ESR and Chromium.
+  packages+=(epiphany-browser firefox-esr chromium)
 fi
 
 missing=()

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Start-up time and memory of NUVE against surf, a GTK 3 browser on the same
-# web engine, under a private headless X server. See README.md beside this
-# file for what is measured and how to read the figures.
+# shellcheck disable=SC2317  # the browsers' builders and the traps are called indirectly
+# Start-up time and memory of NUVE against a floor program (the least a
+# gtkmm 4 window with one WebKitGTK 6.0 view does), the same floor with one
+# Chinese label, surf, and, where installed, GNOME Web, Firefox ESR and
+# Chromium, under a private headless X server. See README.md beside this file
+# for what is measured and how to read the figures.
 #
 # Usage: bench/startup/run.sh [--nuve PATH] [--runs N] [--warmup N]
 #                             [--timeout SECONDS] [--settle SECONDS]
-#                             [--tabs N] [--keep-work] [--no-netns]
+#                             [--tabs N] [--wait-quiet SECONDS] [--allow-busy]
+#                             [--save FILE] [--only NAMES] [--keep-work]
+#                             [--no-netns]
 
 set -u -o pipefail
 
@@ -22,15 +27,29 @@ SETTLE=5
 TABS=10
 KEEP_WORK=0
 USE_NETNS=1
+WAIT_QUIET=60
+ALLOW_BUSY=0
+SAVE_FILE=""
+ONLY=""
 PAGE_TITLE="NUVE bench page"
 SURF_BIN=/usr/bin/surf
+
+# The machine counts as quiet when its 1-minute load average, read before the
+# benchmark starts anything, is at most this many runnable tasks per CPU.
+# Other programs' work inflates start-up times by more than the alternation
+# can even out, so the ratios are withheld on a busy machine (--allow-busy
+# prints them anyway, with a warning).
+QUIET_LOAD_PER_CPU=0.25
+BUSY_STATUS=4
 
 usage() {
     cat <<EOF
 Usage: $0 [options]
 
-Times NUVE and surf from process start until the page title shows in the
-window title, alternately, and reads their memory (PSS) with 1 and N tabs.
+Times NUVE, the floor programs, surf and the installed peers (GNOME Web,
+Firefox ESR, Chromium) from process start until the page title shows in the
+window title, taking turns, and reads their memory (PSS) with 1 tab, and for
+NUVE and surf with N tabs.
 
 Options:
   --nuve PATH        NUVE binary (default: build/src/ui/nuve in the repository)
@@ -39,6 +58,14 @@ Options:
   --timeout SECONDS  limit for one page to show its title (default: $TIMEOUT)
   --settle SECONDS   wait after the last page before reading memory (default: $SETTLE)
   --tabs N           tabs for the larger memory reading (default: $TABS)
+  --wait-quiet SECONDS
+                     wait up to this long for the load average to drop to
+                     $QUIET_LOAD_PER_CPU per CPU before starting (default: $WAIT_QUIET)
+  --allow-busy       print the ratios even when the machine was busy
+  --save FILE        also write the output to FILE, once the run has printed its
+                     figures (bench/summary reads BUILD/bench-results/startup.txt)
+  --only NAMES       time only these browsers beside NUVE (comma-separated:
+                     floor,floor_zh,surf,epiphany,firefox,chromium)
   --keep-work        keep the work folder (logs, profiles) and print its path
   --no-netns         do not run inside a private network namespace
   -h, --help         this text
@@ -54,15 +81,21 @@ while (( $# > 0 )); do
     case $1 in
         --nuve) (( $# >= 2 )) || die "--nuve needs a path"; NUVE_BIN=$2; shift 2 ;;
         --nuve=*) NUVE_BIN=${1#*=}; shift ;;
-        --runs|--warmup|--timeout|--settle|--tabs)
+        --runs|--warmup|--timeout|--settle|--tabs|--wait-quiet)
             (( $# >= 2 )) || die "$1 needs a number"
             is_uint "$2" || die "$1 needs a whole number, got '$2'"
             v=$((10#$2))
             case $1 in
                 --runs) RUNS=$v ;; --warmup) WARMUP=$v ;; --timeout) TIMEOUT=$v ;;
-                --settle) SETTLE=$v ;; --tabs) TABS=$v ;;
+                --settle) SETTLE=$v ;; --tabs) TABS=$v ;; --wait-quiet) WAIT_QUIET=$v ;;
             esac
             shift 2 ;;
+        --save) (( $# >= 2 )) || die "--save needs a file"; SAVE_FILE=$2; shift 2
+            [[ -n $SAVE_FILE ]] || die "--save needs a file" ;;
+        --save=*) SAVE_FILE=${1#*=}; [[ -n $SAVE_FILE ]] || die "--save needs a file"; shift ;;
+        --allow-busy) ALLOW_BUSY=1; shift ;;
+        --only) (( $# >= 2 )) || die "--only needs names"; ONLY=$2; shift 2 ;;
+        --only=*) ONLY=${1#*=}; shift ;;
         --keep-work) KEEP_WORK=1; shift ;;
         --no-netns) USE_NETNS=0; shift ;;
         -h|--help) usage; exit 0 ;;
@@ -84,9 +117,10 @@ NUVE_BIN=$(readlink -f -- "$NUVE_BIN" 2>/dev/null || echo "$NUVE_BIN")
 declare -A PKG_OF=(
     [surf]=surf [Xvfb]=xvfb [xauth]=xauth [xdotool]=xdotool
     [dbus-daemon]=dbus [ps]=procps [python3]=python3
+    [g++]=g++ [pkg-config]=pkg-config
 )
 missing_pkgs=()
-for cmd in surf Xvfb xauth xdotool dbus-daemon ps python3; do
+for cmd in surf Xvfb xauth xdotool dbus-daemon ps python3 g++ pkg-config; do
     if [[ $cmd == surf ]]; then
         [[ -x $SURF_BIN ]] && continue
     elif command -v "$cmd" >/dev/null 2>&1; then
@@ -105,6 +139,18 @@ if (( ${#missing_pkgs[@]} > 0 )); then
     fi
 fi
 [[ -x $SURF_BIN ]] || SURF_BIN=$(command -v surf) || die "surf is not installed"
+# The floor programs are compiled here, against the libraries NUVE builds on.
+FLOOR_LIBS="gtkmm-4.0 webkitgtk-6.0"
+# shellcheck disable=SC2086  # two package names
+pkg-config --exists $FLOOR_LIBS \
+    || die "pkg-config finds no $FLOOR_LIBS for the floor programs (install libgtkmm-4.0-dev libwebkitgtk-6.0-dev, or run scripts/setup.sh)"
+if [[ -n $SAVE_FILE ]]; then
+    SAVE_FILE=$(readlink -m -- "$SAVE_FILE")
+    if ! mkdir -p -- "$(dirname -- "$SAVE_FILE")" 2>/dev/null \
+        || [[ ! -w $(dirname -- "$SAVE_FILE") ]]; then
+        die "cannot write to the folder of --save $SAVE_FILE"
+    fi
+fi
 # The page server needs nothing beyond the standard library; prefer the
 # system interpreter over wrappers that start slowly.
 PYTHON=/usr/bin/python3
@@ -133,6 +179,34 @@ fi
 # through a proxy; the browsers must fetch it directly.
 unset http_proxy https_proxy ftp_proxy all_proxy no_proxy \
       HTTP_PROXY HTTPS_PROXY FTP_PROXY ALL_PROXY NO_PROXY WAYLAND_DISPLAY
+
+# ---------------------------------------------------------- saving ----
+
+# With --save, standard output also goes to a temporary file beside FILE,
+# which replaces FILE only once the run has printed its figures: a run that
+# was stopped, failed early or withheld its ratios leaves the last saved
+# output in place. tee starts before the run tag is set, so the clean-up
+# leaves it alone; it ends when the script closes its standard output.
+SAVE_TMP="" SAVE_PID="" SAVE_READY=0
+if [[ -n $SAVE_FILE ]]; then
+    SAVE_TMP="$SAVE_FILE.part$$"
+    exec {SAVE_STDOUT}>&1
+    exec > >(exec tee -i -- "$SAVE_TMP")
+    SAVE_PID=$!
+fi
+
+finish_save() {
+    [[ -n $SAVE_PID ]] || return 0
+    exec >&"$SAVE_STDOUT" {SAVE_STDOUT}>&-
+    wait "$SAVE_PID" 2>/dev/null
+    SAVE_PID=""
+    if (( SAVE_READY )) && mv -f -- "$SAVE_TMP" "$SAVE_FILE"; then
+        echo "output saved to $SAVE_FILE" >&2
+    else
+        rm -f -- "$SAVE_TMP"
+        echo "run.sh: output not saved: the run did not print its figures; $SAVE_FILE is left as it was" >&2
+    fi
+}
 
 # ---------------------------------------------------------------- state ----
 
@@ -210,6 +284,7 @@ kill_browsers() {
         [[ -z $pids ]] && break
         # shellcheck disable=SC2086
         kill -STOP $pids 2>/dev/null
+        # shellcheck disable=SC2086  # one pid a word
         stopped=$( { tree_pids $pids; } | sort -u)
         # shellcheck disable=SC2086
         kill -KILL $pids $stopped 2>/dev/null
@@ -261,7 +336,8 @@ cleanup() {
     local left
     left=$(tagged_pids "NUVE_BENCH_TAG=$RUN_TAG")
     [[ -n $left ]] && warn "processes left over: $left"
-    exec {TICK_FD}>&- 2>/dev/null
+    # (a bare "exec ... 2>/dev/null" would silence the rest of the script)
+    { exec {TICK_FD}>&-; } 2>/dev/null
     if (( KEEP_WORK )); then
         echo "work folder kept: $WORK" >&2
     else
@@ -269,10 +345,46 @@ cleanup() {
     fi
     return 0
 }
-trap cleanup EXIT
+trap 'cleanup; finish_save' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
+
+# ------------------------------------------------------ quiet machine ----
+
+# The load is read before this script starts anything of its own; the load
+# at the end includes the browsers' own work and is only shown.
+NCPU=$(nproc 2>/dev/null || echo 1)
+QUIET_LIMIT=$(calc "printf \"%.2f\", $QUIET_LOAD_PER_CPU * $NCPU")
+load1() { local l _; read -r l _ </proc/loadavg; echo "$l"; }
+is_quiet_load() { calc "exit !($1 <= $QUIET_LIMIT)"; }
+LOAD_START=$(load1)
+if ! is_quiet_load "$LOAD_START" && (( WAIT_QUIET > 0 )); then
+    echo "run.sh: load average $LOAD_START is above $QUIET_LIMIT ($QUIET_LOAD_PER_CPU x $NCPU CPUs);" \
+         "waiting up to $WAIT_QUIET s for it to drop ..." >&2
+    wait_t0="" wait_now=""
+    stamp wait_t0
+    while ! is_quiet_load "$LOAD_START"; do
+        stamp wait_now
+        (( wait_now - wait_t0 >= WAIT_QUIET * 1000000 )) && break
+        nap 5
+        LOAD_START=$(load1)
+    done
+fi
+QUIET=0
+is_quiet_load "$LOAD_START" && QUIET=1
+
+# ---------------------------------------------------- floor programs ----
+
+# One program, two variants: "floor" and "floor --zh" (one Chinese label).
+mkdir -p "$WORK/bin" || die "mkdir failed"
+FLOOR_BIN="$WORK/bin/floor"
+# shellcheck disable=SC2086,SC2046  # pkg-config's flags are separate words
+if ! timeout 300 g++ -O2 -std=c++20 "$HERE/floor.cpp" -o "$FLOOR_BIN" \
+        $(pkg-config --cflags --libs $FLOOR_LIBS) >"$WORK/floor-build.log" 2>&1; then
+    sed -n '1,30p' "$WORK/floor-build.log" >&2
+    die "could not compile the floor program $HERE/floor.cpp (g++ -O2 \$(pkg-config --cflags --libs $FLOOR_LIBS)); its errors are above"
+fi
 
 # -------------------------------------------------------- page server ----
 
@@ -349,52 +461,164 @@ read -r -t 15 -u "$WREP" reply || true
 
 # ------------------------------------------------------------ browsers ----
 
-# Each browser keeps one profile (home and XDG folders) for all its starts, as
-# a user's would be; NUVE_HOME is a fresh folder of its own.
-for b in nuve surf; do
+# The browsers under test, in the order they take turns. Columns:
+#   name      key of the figures (startup_ratio_vs_NAME, ...)
+#   label     how the output names it
+#   programs  peers only: commands to look for, first found wins; "-" for the
+#             programs this benchmark always has (NUVE, the floor)
+#   package   the Debian package that provides a peer
+#   command   builder of the command line (fills CMD)
+#   env       builder of the environment (fills ENV)
+#   prepare   run once before the first start, "-" for none
+#   tabs      how to open tabs 2..N for the larger memory reading: "ctrl_t"
+#             (new tabs in the one window), "processes" (one process per
+#             page), "-" (1 tab only)
+BROWSER_TABLE='
+nuve      nuve      -                          -                 cmd_nuve      env_nuve   -             ctrl_t
+floor     floor     -                          -                 cmd_floor     env_gtk4   -             -
+floor_zh  floor-zh  -                          -                 cmd_floor_zh  env_gtk4   -             -
+surf      surf      -                          surf              cmd_surf      env_plain  -             processes
+epiphany  epiphany  epiphany,epiphany-browser  epiphany-browser  cmd_epiphany  env_plain  -             -
+firefox   firefox   firefox-esr                firefox-esr       cmd_firefox   env_plain  prep_firefox  -
+chromium  chromium  chromium,chromium-browser  chromium          cmd_chromium  env_plain  -             -
+'
+BROWSERS=()     # every browser of the table, in order
+RUNNING=()      # those that take part (the others are skipped)
+declare -A LABEL=() PROGRAMS_OF=() PACKAGE_OF=() CMD_OF=() ENV_OF=() PREP_OF=() TABS_OF=()
+declare -A BIN=() SKIP=()
+while read -r name label programs package cmd env prep tabs; do
+    [[ -n $name ]] || continue
+    BROWSERS+=("$name")
+    LABEL[$name]=$label PROGRAMS_OF[$name]=$programs PACKAGE_OF[$name]=$package
+    CMD_OF[$name]=$cmd ENV_OF[$name]=$env PREP_OF[$name]=$prep TABS_OF[$name]=$tabs
+done <<<"$BROWSER_TABLE"
+
+if [[ -n $ONLY ]]; then
+    IFS=, read -r -a only <<<"$ONLY"
+    for b in "${only[@]}"; do
+        [[ -n ${LABEL[$b]:-} ]] || die "--only: no browser '$b' (known: ${BROWSERS[*]})"
+    done
+fi
+BIN[surf]=$SURF_BIN
+for b in "${BROWSERS[@]}"; do
+    if [[ -n $ONLY && $b != nuve && ,$ONLY, != *",$b,"* ]]; then
+        SKIP[$b]="not selected with --only"
+        continue
+    fi
+    if [[ ${PROGRAMS_OF[$b]} != - ]]; then
+        IFS=, read -r -a candidates <<<"${PROGRAMS_OF[$b]}"
+        for c in "${candidates[@]}"; do
+            BIN[$b]=$(command -v "$c" 2>/dev/null) && break
+            BIN[$b]=""
+        done
+        if [[ -z ${BIN[$b]} ]]; then
+            SKIP[$b]="not installed: ${PACKAGE_OF[$b]}"
+            continue
+        fi
+    fi
+    RUNNING+=("$b")
+done
+
+# Each browser keeps one profile (home, XDG folders and, where it takes one,
+# a profile folder) for all its starts, as a user's would be.
+for b in "${RUNNING[@]}"; do
     mkdir -p "$WORK/$b/home" "$WORK/$b/config" "$WORK/$b/data" "$WORK/$b/cache" \
-        || die "mkdir failed"
+        "$WORK/$b/profile" || die "mkdir failed"
 done
 mkdir -p "$WORK/nuve/nuve-home" "$WORK/logs" || die "mkdir failed"
 
-browser_env() {
-    local b=$1
-    echo "HOME=$WORK/$b/home"
-    echo "XDG_CONFIG_HOME=$WORK/$b/config"
-    echo "XDG_DATA_HOME=$WORK/$b/data"
-    echo "XDG_CACHE_HOME=$WORK/$b/cache"
-    echo "GDK_BACKEND=x11"
-    if [[ $b == nuve ]]; then
-        # GTK 4 would otherwise render with GL in software under Xvfb; surf
-        # (GTK 3) draws with cairo, so NUVE does too.
-        echo "GSK_RENDERER=cairo"
-        echo "NUVE_HOME=$WORK/nuve/nuve-home"
-        echo "NUVE_VERSION_SOURCE=http://127.0.0.1:$CLOSED_PORT"
-        echo "NUVE_SERVICE_HOST=127.0.0.1:$CLOSED_PORT"
-        echo "NUVE_DOWNLOAD_PAGE=http://127.0.0.1:$CLOSED_PORT/"
-        echo "NUVE_PORTAL_A=127.0.0.1:$PORT/"
-        echo "NUVE_PORTAL_B=127.0.0.1:$PORT/"
-        echo "NUVE_SEARCH_ENGINE=127.0.0.1:$CLOSED_PORT"
-    fi
+# Command builders: CMD becomes the command line that opens the page.
+cmd_nuve()     { CMD=("$NUVE_BIN" "$PAGE_URL"); }
+cmd_floor()    { CMD=("$FLOOR_BIN" "$PAGE_URL"); }
+cmd_floor_zh() { CMD=("$FLOOR_BIN" --zh "$PAGE_URL"); }
+cmd_surf()     { CMD=("${BIN[surf]}" "$PAGE_URL"); }
+cmd_epiphany() { CMD=("${BIN[epiphany]}" "--profile=$WORK/epiphany/profile" "$PAGE_URL"); }
+cmd_firefox()  { CMD=("${BIN[firefox]}" --no-remote --profile "$WORK/firefox/profile" "$PAGE_URL"); }
+cmd_chromium() {
+    # Without --password-store=basic, Chromium asks the session bus for a
+    # secret store; the bus starts gnome-keyring, whose prompt to create a
+    # keyring then waits on the display, and the page never loads.
+    CMD=("${BIN[chromium]}" "--user-data-dir=$WORK/chromium/profile"
+         --no-first-run --no-default-browser-check --password-store=basic)
+    # Chromium refuses to run as root with its sandbox on.
+    (( EUID == 0 )) && CMD+=(--no-sandbox)
+    CMD+=("$PAGE_URL")
 }
+
+# Environment builders: ENV becomes the NAME=VALUE entries the browser gets
+# on top of the caller's environment (GSK_RENDERER is removed first).
+env_plain() {
+    ENV=("HOME=$WORK/$1/home" "XDG_CONFIG_HOME=$WORK/$1/config"
+         "XDG_DATA_HOME=$WORK/$1/data" "XDG_CACHE_HOME=$WORK/$1/cache" "GDK_BACKEND=x11")
+}
+# GTK 4 would otherwise render with GL in software under Xvfb; surf and the
+# other peers (GTK 3) draw with cairo, so NUVE and the floor do too.
+env_gtk4() { env_plain "$1"; ENV+=("GSK_RENDERER=cairo"); }
+env_nuve() {
+    env_gtk4 "$1"
+    ENV+=("NUVE_HOME=$WORK/nuve/nuve-home"
+          "NUVE_VERSION_SOURCE=http://127.0.0.1:$CLOSED_PORT"
+          "NUVE_SERVICE_HOST=127.0.0.1:$CLOSED_PORT"
+          "NUVE_DOWNLOAD_PAGE=http://127.0.0.1:$CLOSED_PORT/"
+          "NUVE_PORTAL_A=127.0.0.1:$PORT/"
+          "NUVE_PORTAL_B=127.0.0.1:$PORT/"
+          "NUVE_SEARCH_ENGINE=127.0.0.1:$CLOSED_PORT")
+}
+
+# Firefox: no first-run, welcome or what's-new pages, no default-browser
+# question, and no session restore after the benchmark killed it, so that
+# every start opens just the page. Nothing may reach out either (the network
+# namespace would refuse it anyway, but waiting on it would cost time).
+prep_firefox() {
+    cat >"$WORK/firefox/profile/user.js" <<'PREFS'
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("startup.homepage_welcome_url", "");
+user_pref("startup.homepage_welcome_url.additional", "");
+user_pref("startup.homepage_override_url", "");
+user_pref("browser.aboutwelcome.enabled", false);
+user_pref("browser.startup.firstrunSkipsHomepage", true);
+user_pref("trailhead.firstrun.didSeeAboutWelcome", true);
+user_pref("browser.sessionstore.resume_from_crash", false);
+user_pref("toolkit.startup.max_resumed_crashes", -1);
+user_pref("browser.tabs.warnOnClose", false);
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("datareporting.healthreport.uploadEnabled", false);
+user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
+user_pref("app.update.enabled", false);
+user_pref("app.normandy.enabled", false);
+user_pref("extensions.update.enabled", false);
+user_pref("network.captive-portal-service.enabled", false);
+user_pref("network.connectivity-service.enabled", false);
+user_pref("browser.safebrowsing.update.enabled", false);
+user_pref("browser.newtabpage.activity-stream.feeds.system.topstories", false);
+user_pref("browser.ping-centre.telemetry", false);
+PREFS
+}
+
+for b in "${RUNNING[@]}"; do
+    if [[ ${PREP_OF[$b]} != - ]]; then
+        "${PREP_OF[$b]}" "$b" || die "could not prepare $b's profile"
+    fi
+done
 
 # launch BROWSER LOGNAME: starts one browser on the page; sets LAUNCH_PID,
 # LAUNCH_TAG and LAUNCH_T0 (the time just before the process was forked).
 launch() {
-    local b=$1 log="$WORK/logs/$2.log" bin kv
-    local -a envs
-    mapfile -t envs < <(browser_env "$b")
+    local b=$1 log="$WORK/logs/$2.log" kv
+    local -a CMD ENV
+    "${CMD_OF[$b]}"
+    "${ENV_OF[$b]}" "$b"
     LAUNCH_SEQ=$((LAUNCH_SEQ + 1))
     LAUNCH_TAG="$RUN_TAG-$LAUNCH_SEQ"
-    [[ $b == nuve ]] && bin=$NUVE_BIN || bin=$SURF_BIN
     stamp LAUNCH_T0
     (
         exec {TICK_FD}>&- {WCMD}>&- {WREP}>&-
+        unset GSK_RENDERER
         # shellcheck disable=SC2163  # each entry is NAME=VALUE
-        for kv in "${envs[@]}"; do export "$kv"; done
-        [[ $b == nuve ]] || unset GSK_RENDERER
+        for kv in "${ENV[@]}"; do export "$kv"; done
         export NUVE_BENCH_LAUNCH="$LAUNCH_TAG"
-        exec "$bin" "$PAGE_URL"
+        exec "${CMD[@]}"
     ) >>"$log" 2>&1 </dev/null &
     LAUNCH_PID=$!
     # the shell need not report the job; kill_browsers ends it and waits
@@ -412,13 +636,13 @@ end_all_browsers() {
     nap 0.3
 }
 
-# wait_title PID DEADLINE_US: waits until a window of PID shows the page
-# title. Returns 0 (FOUND_US and FOUND_WID set), 1 on time-out, 2 when the
-# browser exited first.
+# wait_title PID TAG DEADLINE_US: waits until a window of PID (or of another
+# process with the launch tag TAG) shows the page title. Returns 0 (FOUND_US
+# and FOUND_WID set), 1 on time-out, 2 when the browser exited first.
 wait_title() {
-    local pid=$1 deadline=$2 reply="" word wid t
+    local pid=$1 tag=$2 deadline=$3 reply="" word wid t
     FOUND_US="" FOUND_WID="" FOUND_TITLE=""
-    echo "watch $pid $deadline" >&"$WCMD"
+    echo "watch $pid $deadline $tag" >&"$WCMD"
     if ! read -r -t $(( TIMEOUT + 15 )) -u "$WREP" reply; then
         alive "$XVFB_PID" || die "Xvfb died"
         die "the title watcher stopped answering: $(tail -3 "$WORK/watch.log")"
@@ -443,23 +667,26 @@ describe_failure() {
     esac
 }
 
-# time_start BROWSER LABEL: one timed start; prints the result, appends the
-# time in microseconds to TIMES_<browser> when it succeeded.
+log_hint() {
+    (( KEEP_WORK )) && echo "$WORK/logs/$1.log" || echo "keep it with --keep-work"
+}
+
+# time_start BROWSER LABEL: one timed start; prints the result, sets LAST_US
+# (empty when the start failed) and keeps the first window title seen.
+declare -A TITLE=()
 time_start() {
     local b=$1 label=$2 t0 rc
     launch "$b" "$label-$b"
-    t0=$LAUNCH_T0
-    wait_title "$LAUNCH_PID" $(( t0 + TIMEOUT * 1000000 )); rc=$?
+    t0=${LAUNCH_T0:?}
+    wait_title "$LAUNCH_PID" "$LAUNCH_TAG" $(( t0 + TIMEOUT * 1000000 )); rc=$?
     if (( rc == 0 )); then
         LAST_US=$(( FOUND_US - t0 ))
-        printf '  %-8s %-5s %8s s\n' "$label" "$b" "$(fmt_s "$LAST_US")"
-        declare -n seen=TITLE_$b
-        [[ -n $seen ]] || seen=$FOUND_TITLE
-        unset -n seen
+        printf '  %-8s %-8s %8s s\n' "$label" "${LABEL[$b]}" "$(fmt_s "$LAST_US")"
+        [[ -n ${TITLE[$b]:-} ]] || TITLE[$b]=$FOUND_TITLE
     else
         LAST_US=""
-        printf '  %-8s %-5s %s (log: %s)\n' "$label" "$b" "$(describe_failure "$rc")" \
-            "$( (( KEEP_WORK )) && echo "$WORK/logs/$label-$b.log" || echo "keep it with --keep-work")"
+        printf '  %-8s %-8s %s (log: %s)\n' "$label" "${LABEL[$b]}" "$(describe_failure "$rc")" \
+            "$(log_hint "$label-$b")"
     fi
     end_all_browsers
     [[ -n $LAST_US ]]
@@ -472,12 +699,19 @@ median_us() {
         END { if (NR % 2) printf "%d", v[(NR + 1) / 2]; else printf "%d", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-# pss_report ROOT...: PSS of the roots and all their descendants. Sets PSS_KB
-# and PSS_DETAIL (per program: count and MiB).
+# pss_report ROOT... [tag:TAG...]: PSS of the roots, of the processes with
+# the launch tags, and of all their descendants. Sets PSS_KB and PSS_DETAIL
+# (per program: count and MiB).
 pss_report() {
-    local pids p k v comm total=0 n=0 unread=0
+    local pids p k v comm arg total=0 n=0 unread=0 roots=() tags=()
     declare -A sum=() cnt=()
-    pids=$(tree_pids "$@")
+    for arg in "$@"; do
+        case $arg in tag:*) tags+=("${arg#tag:}") ;; *) roots+=("$arg") ;; esac
+    done
+    for arg in "${tags[@]}"; do
+        for p in $(tagged_pids "NUVE_BENCH_LAUNCH=$arg"); do roots+=("$p"); done
+    done
+    pids=$(tree_pids "${roots[@]}" | sort -un)
     for p in $pids; do
         local pss=""
         if [[ -r /proc/$p/smaps_rollup ]]; then
@@ -496,9 +730,11 @@ pss_report() {
     done
     PSS_KB=$total
     PSS_DETAIL="$n processes:"
-    for comm in $(for k in "${!sum[@]}"; do echo "${sum[$k]} $k"; done | sort -rn | awk '{print $2}'); do
+    # program names may hold spaces (Firefox's "Web Content")
+    while IFS= read -r comm; do
+        [[ -n $comm ]] || continue
         PSS_DETAIL+=" $comm x${cnt[$comm]} $(calc "printf \"%.1f\", ${sum[$comm]} / 1024"),"
-    done
+    done < <(for k in "${!sum[@]}"; do printf '%s\t%s\n' "${sum[$k]}" "$k"; done | sort -rn | cut -f2-)
     PSS_DETAIL=${PSS_DETAIL%,}
     (( unread > 0 )) && PSS_DETAIL+=" (PSS of $unread live processes could not be read)"
     (( unread == 0 ))
@@ -511,10 +747,12 @@ ENGINE_LIBS='/lib(webkit2?gtk|javascriptcoregtk)-[0-9.]+\.so|/libicudata\.so|/li
 # outside_sharers: the live processes not started by this benchmark that map
 # the engine's libraries, as "count name, name x2, ...". PSS splits a shared
 # page among all processes that map it, so such processes lower the figures.
+# Ours are those with the run tag and the browsers' descendants (Chromium's
+# zygote starts its children with an environment of its own).
 outside_sharers() {
     local f p n=0 comm
     local -A ours=() names=()
-    for p in $(tagged_pids "NUVE_BENCH_TAG=$RUN_TAG"); do ours[$p]=1; done
+    for p in $(tagged_pids "NUVE_BENCH_TAG=$RUN_TAG") $(tree_pids "${LIVE_ROOTS[@]}"); do ours[$p]=1; done
     while IFS= read -r f; do
         p=${f#/proc/}; p=${p%/maps}
         [[ -n ${ours[$p]:-} || $p == "$$" ]] && continue
@@ -565,70 +803,78 @@ click_into() {
     xdotool mousemove $(( ${X:-0} + WIDTH / 2 )) $(( ${Y:-0} + HEIGHT * 3 / 4 )) click 1 2>/dev/null
 }
 
-# memory BROWSER: one session; reads PSS with 1 tab, then with TABS tabs.
-# Sets MEM1_<b>, MEMN_<b> (kB, empty on failure), prints details.
+# memory_session BROWSER: one session; reads PSS with 1 tab, then, for the
+# browsers whose table entry says how to open more, with TABS tabs. Sets
+# MEM1[b] and MEMN[b] (kB, empty on failure), prints details.
+declare -A MEM1=() MEMN=()
 memory_session() {
-    local b=$1 t0 rc hits0 k attempt ok roots=()
-    local -n mem1=MEM1_$b memn=MEMN_$b
-    mem1="" memn=""
+    local b=$1 t0 rc hits0 k attempt ok roots=() tags=() mode=${TABS_OF[$1]} name=${LABEL[$1]}
+    MEM1[$b]="" MEMN[$b]=""
     hits0=$(page_hits)
     stamp t0
     launch "$b" "memory-$b-1"
-    roots+=("$LAUNCH_PID")
-    wait_title "$LAUNCH_PID" $(( t0 + TIMEOUT * 1000000 )); rc=$?
+    roots+=("$LAUNCH_PID") tags+=("tag:$LAUNCH_TAG")
+    local tag1=$LAUNCH_TAG
+    wait_title "$LAUNCH_PID" "$LAUNCH_TAG" $(( t0 + TIMEOUT * 1000000 )); rc=$?
     if (( rc != 0 )); then
-        echo "  $b: $(describe_failure "$rc")"
+        echo "  $name: $(describe_failure "$rc") (log: $(log_hint "memory-$b-1"))"
         end_all_browsers; return 1
     fi
     local wid=$FOUND_WID
     nap "$SETTLE"
-    pss_report "${roots[@]}" || warn "$b: $PSS_DETAIL"
-    mem1=$PSS_KB
-    printf '  %-5s %3d tab%s %8s MiB  (%s)\n' "$b" 1 " " "$(mib "$mem1")" "$PSS_DETAIL"
+    pss_report "${roots[@]}" "${tags[@]}" || warn "$name: $PSS_DETAIL"
+    MEM1[$b]=$PSS_KB
+    printf '  %-8s %3d tab%s %8s MiB  (%s)\n' "$name" 1 " " "$(mib "${MEM1[$b]}")" "$PSS_DETAIL"
     note_sharers
+    if [[ $mode == - ]] || (( TABS < 2 )); then
+        end_all_browsers
+        return 0
+    fi
 
-    if [[ $b == nuve ]]; then
-        click_into "$wid" || warn "could not find the NUVE window to click into"
+    if [[ $mode == ctrl_t ]]; then
+        click_into "$wid" || warn "could not find the $name window to click into"
         nap 0.3
     fi
     for (( k = 2; k <= TABS; k++ )); do
         stamp t0
-        if [[ $b == nuve ]]; then
-            # Ctrl+T opens a tab on the preset portal, which is the local page
-            ok=0
-            for (( attempt = 1; attempt <= 2 && !ok; attempt++ )); do
-                xdotool key --clearmodifiers ctrl+t 2>/dev/null
-                stamp t0
-                if wait_hits $(( hits0 + k )) $(( t0 + TIMEOUT * 1000000 )); then
-                    ok=1
-                else
-                    click_into "$wid"; nap 0.3
+        case $mode in
+            ctrl_t)
+                # Ctrl+T opens a tab on the preset portal, which is the local page
+                ok=0
+                for (( attempt = 1; attempt <= 2 && !ok; attempt++ )); do
+                    xdotool key --clearmodifiers ctrl+t 2>/dev/null
+                    stamp t0
+                    if wait_hits $(( hits0 + k )) $(( t0 + TIMEOUT * 1000000 )); then
+                        ok=1
+                    else
+                        click_into "$wid"; nap 0.3
+                    fi
+                done
+                if (( !ok )); then
+                    echo "  $name: FAILED: tab $k did not load the page after Ctrl+T (is NUVE_PORTAL_A honoured?)"
+                    end_all_browsers; return 1
                 fi
-            done
-            if (( !ok )); then
-                echo "  $b: FAILED: tab $k did not load the page after Ctrl+T (is NUVE_PORTAL_A honoured?)"
-                end_all_browsers; return 1
-            fi
-            stamp t0
-            wait_title "${roots[0]}" $(( t0 + TIMEOUT * 1000000 )); rc=$?
-        else
-            launch "$b" "memory-$b-$k"
-            roots+=("$LAUNCH_PID")
-            wait_title "$LAUNCH_PID" $(( t0 + TIMEOUT * 1000000 )); rc=$?
-        fi
+                stamp t0
+                wait_title "${roots[0]}" "$tag1" $(( t0 + TIMEOUT * 1000000 )); rc=$? ;;
+            processes)
+                launch "$b" "memory-$b-$k"
+                roots+=("$LAUNCH_PID") tags+=("tag:$LAUNCH_TAG")
+                wait_title "$LAUNCH_PID" "$LAUNCH_TAG" $(( t0 + TIMEOUT * 1000000 )); rc=$? ;;
+            *) die "unknown way to open tabs for $b: $mode" ;;
+        esac
         if (( rc != 0 )); then
-            echo "  $b: tab $k: $(describe_failure "$rc")"
+            echo "  $name: tab $k: $(describe_failure "$rc")"
             end_all_browsers; return 1
         fi
     done
     nap "$SETTLE"
     local served=$(( $(page_hits) - hits0 ))
-    pss_report "${roots[@]}" || warn "$b: $PSS_DETAIL"
-    memn=$PSS_KB
-    printf '  %-5s %3d tabs %8s MiB  (%s)\n' "$b" "$TABS" "$(mib "$memn")" "$PSS_DETAIL"
+    pss_report "${roots[@]}" "${tags[@]}" || warn "$name: $PSS_DETAIL"
+    MEMN[$b]=$PSS_KB
+    printf '  %-8s %3d tabs %8s MiB  (%s)\n' "$name" "$TABS" "$(mib "${MEMN[$b]}")" "$PSS_DETAIL"
     note_sharers
     if (( served != TABS )); then
-        warn "$b: the server sent the page $served times for $TABS tabs"
+        warn "$name: the server sent the page $served times for $TABS tabs"
     fi
     end_all_browsers
     return 0
@@ -636,101 +882,152 @@ memory_session() {
 
 # ---------------------------------------------------------------- main ----
 
-surf_version=$(dpkg-query -W -f '${Version}' surf 2>/dev/null || echo "?")
-wk41_version=$(dpkg-query -W -f '${Version}' libwebkit2gtk-4.1-0 2>/dev/null || echo "?")
-wk60_version=$(dpkg-query -W -f '${Version}' libwebkitgtk-6.0-4 2>/dev/null || echo "?")
+pkg_version() { dpkg-query -W -f '${Version}' "$1" 2>/dev/null || echo "?"; }
+wk41_version=$(pkg_version libwebkit2gtk-4.1-0)
+wk60_version=$(pkg_version libwebkitgtk-6.0-4)
+# what each browser is, for the header
+declare -A ABOUT=(
+    [nuve]="$NUVE_BIN  (gtkmm 4, WebKitGTK 6.0 $wk60_version)"
+    [floor]="$HERE/floor.cpp  (gtkmm 4, one window, one WebKitGTK 6.0 view)"
+    [floor_zh]="the floor with one Chinese label above the view (floor --zh)"
+    [surf]="surf $(pkg_version surf)  (${BIN[surf]}, GTK 3, webkit2gtk-4.1 $wk41_version)"
+    [epiphany]="GNOME Web $(pkg_version epiphany-browser)  (${BIN[epiphany]:-}, --profile in the work folder)"
+    [firefox]="Firefox ESR $(pkg_version firefox-esr)  (${BIN[firefox]:-}, --no-remote --profile in the work folder)"
+    [chromium]="Chromium $(pkg_version chromium)  (${BIN[chromium]:-}, --user-data-dir in the work folder$( (( EUID == 0 )) && echo ", --no-sandbox as root"))"
+)
 
 echo "NUVE start-up benchmark"
-echo "  nuve:    $NUVE_BIN  (WebKitGTK 6.0 $wk60_version)"
-echo "           runs with GSK_RENDERER=cairo: surf is GTK 3 and draws with cairo; under Xvfb"
-echo "           GTK 4's default GL renderer would run in software and cost ~50 MiB more"
-echo "  peer:    surf $surf_version  ($SURF_BIN, GTK 3, webkit2gtk-4.1 $wk41_version)"
-echo "  page:    $PAGE_URL  title \"$PAGE_TITLE\""
-echo "  display: private Xvfb $DISPLAY 1280x1024x24, no window manager; private D-Bus session bus"
-echo "  network: $NETNOTE"
-read -r LOAD_START _ </proc/loadavg
-NCPU=$(nproc 2>/dev/null || echo 1)
-echo "  machine: $NCPU CPUs, load average $LOAD_START at start"
+for b in "${BROWSERS[@]}"; do
+    if [[ -n ${SKIP[$b]:-} ]]; then
+        printf '  %-9s skipped (%s)\n' "${LABEL[$b]}:" "${SKIP[$b]}"
+    else
+        printf '  %-9s %s\n' "${LABEL[$b]}:" "${ABOUT[$b]}"
+    fi
+done
+echo "  renderer: nuve, floor and floor-zh run with GSK_RENDERER=cairo: the peers are GTK 3 or"
+echo "            their own toolkit; under Xvfb GTK 4's default GL renderer would run in"
+echo "            software and cost ~50 MiB more"
+echo "  page:     $PAGE_URL  title \"$PAGE_TITLE\""
+echo "  display:  private Xvfb $DISPLAY 1280x1024x24, no window manager; private D-Bus session bus"
+echo "  network:  $NETNOTE"
+if (( QUIET )); then
+    echo "  machine:  $NCPU CPUs, load average $LOAD_START at start: quiet (at most $QUIET_LIMIT = $QUIET_LOAD_PER_CPU x $NCPU CPUs)"
+else
+    echo "  machine:  $NCPU CPUs, load average $LOAD_START at start: BUSY (above $QUIET_LIMIT = $QUIET_LOAD_PER_CPU x $NCPU CPUs)"
+fi
 echo
 
 echo "Start-up: process start until a window title shows \"$PAGE_TITLE\""
-echo "  ($RUNS timed starts each, alternating; $WARMUP untimed warm-up start(s) each first; limit $TIMEOUT s)"
-# shellcheck disable=SC2034  # filled through namerefs
-TIMES_nuve=() TIMES_surf=() TITLE_nuve="" TITLE_surf=""
-FAILS_nuve=0 FAILS_surf=0
+echo "  ($RUNS timed starts each, taking turns; $WARMUP untimed warm-up start(s) each first; limit $TIMEOUT s)"
+declare -A TIMES=() FAILS=() MED=()
+for b in "${RUNNING[@]}"; do TIMES[$b]="" FAILS[$b]=0; done
 for (( i = 1; i <= WARMUP; i++ )); do
-    for b in nuve surf; do time_start "$b" "warmup$i" || true; done
+    for b in "${RUNNING[@]}"; do time_start "$b" "warmup$i" || true; done
 done
 for (( i = 1; i <= RUNS; i++ )); do
-    for b in nuve surf; do
+    for b in "${RUNNING[@]}"; do
         if time_start "$b" "run$i"; then
-            declare -n times=TIMES_$b; times+=("$LAST_US"); unset -n times
+            TIMES[$b]+=" $LAST_US"
         else
-            declare -n fails=FAILS_$b; fails=$((fails + 1)); unset -n fails
+            FAILS[$b]=$(( FAILS[$b] + 1 ))
         fi
     done
 done
-for b in nuve surf; do
-    declare -n seen=TITLE_$b
-    [[ -n $seen ]] && printf '  %s window title: "%s"\n' "$b" "$seen"
-    unset -n seen
+for b in "${RUNNING[@]}"; do
+    [[ -n ${TITLE[$b]:-} ]] && printf '  %s window title: "%s"\n' "${LABEL[$b]}" "${TITLE[$b]}"
 done
-MED_nuve=$(median_us "${TIMES_nuve[@]}") || MED_nuve=""
-MED_surf=$(median_us "${TIMES_surf[@]}") || MED_surf=""
 echo
-for b in nuve surf; do
-    # shellcheck disable=SC2178
-    declare -n med=MED_$b times=TIMES_$b
-    if [[ -n $med ]]; then
-        printf '  median %-5s %8s s  (%d of %d runs succeeded)\n' "$b" "$(fmt_s "$med")" "${#times[@]}" "$RUNS"
+for b in "${RUNNING[@]}"; do
+    # shellcheck disable=SC2086  # the times are separate words
+    MED[$b]=$(median_us ${TIMES[$b]}) || MED[$b]=""
+    if [[ -n ${MED[$b]} ]]; then
+        printf '  median %-8s %8s s  (%d of %d runs succeeded)\n' "${LABEL[$b]}" \
+            "$(fmt_s "${MED[$b]}")" $(( RUNS - FAILS[$b] )) "$RUNS"
     else
-        printf '  median %-5s      n/a  (no run succeeded)\n' "$b"
+        printf '  median %-8s      n/a  (no run succeeded)\n' "${LABEL[$b]}"
     fi
-    unset -n med times
 done
 echo
 
 echo "Memory: PSS summed over the browser's processes and all their descendants"
 echo "  (web and network processes, sandbox helpers), read $SETTLE s after the last page showed its title;"
-echo "  nuve opens tabs 2..$TABS with Ctrl+T on the local page, surf runs one process per page"
-MEM1_nuve="" MEMN_nuve="" MEM1_surf="" MEMN_surf="" SHARED_NOTE=0
-memory_session nuve || true
-memory_session surf || true
+echo "  every browser with 1 tab; nuve and surf also with $TABS: nuve opens tabs 2..$TABS with Ctrl+T"
+echo "  on the local page, surf runs one process per page"
+SHARED_NOTE=0
+for b in "${RUNNING[@]}"; do memory_session "$b" || true; done
 echo
 
 cleanup
+LOAD_END=$(load1)
 
 fig_s() { [[ -n $1 ]] && echo "$(fmt_s "$1") s" || echo "n/a"; }
 fig_m() { [[ -n $1 ]] && echo "$(mib "$1") MiB" || echo "n/a"; }
-echo "Summary (nuve with GSK_RENDERER=cairo)"
-printf '  %-22s %14s %14s\n' "" nuve surf
-printf '  %-22s %14s %14s\n' "median start-up" "$(fig_s "$MED_nuve")" "$(fig_s "$MED_surf")"
-printf '  %-22s %14s %14s\n' "PSS, 1 tab" "$(fig_m "$MEM1_nuve")" "$(fig_m "$MEM1_surf")"
-printf '  %-22s %14s %14s\n' "PSS, $TABS tabs" "$(fig_m "$MEMN_nuve")" "$(fig_m "$MEMN_surf")"
+echo "Summary (nuve, floor and floor-zh with GSK_RENDERER=cairo)"
+printf '  %-10s %14s %14s %14s\n' "" "start-up" "PSS, 1 tab" "PSS, $TABS tabs"
+for b in "${BROWSERS[@]}"; do
+    if [[ -n ${SKIP[$b]:-} ]]; then
+        printf '  %-10s skipped (%s)\n' "${LABEL[$b]}" "${SKIP[$b]}"
+        continue
+    fi
+    more=""
+    [[ ${TABS_OF[$b]} != - ]] && more=$(fig_m "${MEMN[$b]}")
+    printf '  %-10s %14s %14s %14s\n' "${LABEL[$b]}" "$(fig_s "${MED[$b]}")" "$(fig_m "${MEM1[$b]}")" "$more"
+done
+echo "  load average $LOAD_START at start, $LOAD_END at end (the end includes the browsers' own work)"
 
-# The load at the start is other programs' (nothing of ours was busy yet);
-# later readings would include the browsers themselves.
-if calc "exit !($LOAD_START > $NCPU / 2)"; then
-    echo "Note: the machine was busy before the benchmark started (load average $LOAD_START, $NCPU CPUs);"
-    echo "      times are inflated and noisy; the two browsers alternate, so the ratio is less affected."
-fi
 (( SHARED_NOTE )) && echo "Note: other programs shared the engine's libraries while memory was read (see above)."
 status=0
-if [[ -n $MED_nuve && -n $MED_surf ]]; then
-    startup_ratio=$(calc "printf \"%.3f\", $MED_nuve / $MED_surf")
-else
-    startup_ratio=nan; status=1
+failed_runs=()
+for b in "${RUNNING[@]}"; do
+    (( FAILS[$b] > 0 )) && failed_runs+=("${FAILS[$b]} ${LABEL[$b]}")
+done
+if (( ${#failed_runs[@]} > 0 )); then
+    echo "Note: timed starts failed: $(printf '%s, ' "${failed_runs[@]}" | sed 's/, $//'); medians use the others."
+    status=3
 fi
-if [[ -n $MEMN_nuve && -n $MEMN_surf && $MEMN_surf -gt 0 ]]; then
-    memory_ratio=$(calc "printf \"%.3f\", $MEMN_nuve / $MEMN_surf")
-else
-    memory_ratio=nan; status=1
+
+# ratio NUVE_FIGURE BROWSER FIGURE: NUVE's figure over the browser's, "nan"
+# when either is missing, "skipped (...)" for a browser that did not run.
+MISSING=0
+ratio() {
+    if [[ -n ${SKIP[$2]:-} ]]; then
+        echo "skipped (${SKIP[$2]})"
+    elif [[ -n $1 && -n $3 ]] && (( $3 > 0 )); then
+        calc "printf \"%.3f\", $1 / $3"
+    else
+        echo nan
+    fi
+}
+lines=()
+for b in "${BROWSERS[@]}"; do
+    [[ $b == nuve ]] && continue
+    lines+=("startup_ratio_vs_$b: $(ratio "${MED[nuve]}" "$b" "${MED[$b]:-}")")
+done
+for b in "${BROWSERS[@]}"; do
+    [[ $b == nuve ]] && continue
+    lines+=("memory_ratio_vs_${b}_1_tab: $(ratio "${MEM1[nuve]}" "$b" "${MEM1[$b]:-}")")
+done
+for b in "${BROWSERS[@]}"; do
+    [[ $b == nuve || ${TABS_OF[$b]} == - ]] && continue
+    lines+=("memory_ratio_vs_${b}_${TABS}_tabs: $(ratio "${MEMN[nuve]}" "$b" "${MEMN[$b]:-}")")
+done
+for l in "${lines[@]}"; do [[ $l == *": nan" ]] && MISSING=1; done
+if (( MISSING )); then
+    echo "Note: a figure is missing; its ratio is given as nan."
+    status=1
 fi
-if (( FAILS_nuve + FAILS_surf > 0 )); then
-    echo "Note: $FAILS_nuve nuve and $FAILS_surf surf timed starts failed; medians use the others."
-    (( status == 0 )) && status=3
+
+if (( !QUIET && !ALLOW_BUSY )); then
+    echo "Ratios withheld: the machine was busy before the benchmark started (load average $LOAD_START" \
+         "above $QUIET_LIMIT = $QUIET_LOAD_PER_CPU x $NCPU CPUs, after waiting up to $WAIT_QUIET s);" \
+         "other programs' work inflates the times. Run again on a quiet machine, or give --allow-busy."
+    exit "$BUSY_STATUS"
 fi
-(( status == 1 )) && echo "Note: a figure is missing; its ratio is given as nan."
-echo "startup_ratio_vs_peer: $startup_ratio"
-echo "memory_ratio_vs_peer_${TABS}_tabs: $memory_ratio"
+if (( !QUIET )); then
+    echo "Warning: the machine was busy before the benchmark started (load average $LOAD_START above"
+    echo "         $QUIET_LIMIT = $QUIET_LOAD_PER_CPU x $NCPU CPUs); times are inflated and noisy. The browsers"
+    echo "         take turns, so the start-up ratios suffer less than the absolute times."
+fi
+printf '%s\n' "${lines[@]}"
+SAVE_READY=1
 exit "$status"

@@ -8,10 +8,16 @@ ctypes) and learns of new top-level windows and title changes from X events,
 so a title is noticed when it is set, at no polling cost.
 
 Protocol, one line each way:
-  in:  watch PID DEADLINE_US   wait for a window whose _NET_WM_PID is PID and
+  in:  watch PID DEADLINE_US [TAG]
+                               wait for a window whose _NET_WM_PID is PID and
                                whose title contains the text given with
                                --title; DEADLINE_US is microseconds since the
-                               epoch (the same clock as bash's EPOCHREALTIME)
+                               epoch (the same clock as bash's EPOCHREALTIME).
+                               With TAG, a window of any process whose
+                               environment holds NUVE_BENCH_LAUNCH=TAG counts
+                               too (a browser that hands its window to another
+                               process it started), and the browser has only
+                               exited when no such process is left.
   out: found WINDOW_ID TIME_US TITLE
                                the title was seen at TIME_US
        timeout                 the deadline passed
@@ -110,6 +116,28 @@ def now_us() -> int:
     return time.time_ns() // 1000
 
 
+TAG_VARIABLE = b"NUVE_BENCH_LAUNCH="
+
+
+def has_tag(pid: int, tag) -> bool:
+    """Whether process pid's environment holds NUVE_BENCH_LAUNCH=tag."""
+    if not tag:
+        return False
+    try:
+        with open(f"/proc/{pid}/environ", "rb") as f:
+            return TAG_VARIABLE + tag in f.read().split(b"\0")
+    except OSError:
+        return False
+
+
+def tagged_alive(tag) -> bool:
+    """Whether any live process carries the launch tag."""
+    for entry in os.listdir("/proc"):
+        if entry.isdigit() and not process_gone(int(entry)) and has_tag(int(entry), tag):
+            return True
+    return False
+
+
 def process_gone(pid: int) -> bool:
     try:
         with open(f"/proc/{pid}/stat", "rb") as f:
@@ -196,17 +224,20 @@ class Watcher:
             return p[1].decode("latin-1")
         return ""
 
-    def matches(self, w: int, pid: int) -> bool:
-        return self.window_pid(w) == pid and self.needle in self.window_title(w)
+    def matches(self, w: int, pid: int, tag=None) -> bool:
+        owner = self.window_pid(w)
+        if owner is None or (owner != pid and not has_tag(owner, tag)):
+            return False
+        return self.needle in self.window_title(w)
 
-    def scan(self, pid: int):
+    def scan(self, pid: int, tag=None):
         for w in self.toplevels():
             self.follow(w)
-            if self.matches(w, pid):
+            if self.matches(w, pid, tag):
                 return w
         return None
 
-    def drain(self, pid):
+    def drain(self, pid, tag=None):
         """Handles queued X events; returns (window, time) of a match or None."""
         ev = XEvent()
         found = None
@@ -222,7 +253,7 @@ class Watcher:
                 self.follow(w)
             elif ev.type == PROPERTY_NOTIFY and ev.xproperty.atom in self.title_atoms:
                 w = ev.xproperty.window
-            if found is None and pid is not None and w is not None and self.matches(w, pid):
+            if found is None and pid is not None and w is not None and self.matches(w, pid, tag):
                 found = (w, t)
         self.x.XFlush(self.dpy)
         return found
@@ -238,7 +269,7 @@ def main() -> int:
     print("ready", file=out, flush=True)
 
     inbuf = b""
-    target = None          # (pid, deadline_us)
+    target = None          # (pid, deadline_us, tag or None)
     next_scan = 0.0
     while True:
         # Xlib may already hold events read during earlier requests, so the
@@ -246,14 +277,14 @@ def main() -> int:
         if target is None:
             wt.drain(None)
         else:
-            pid, deadline = target
-            hit = wt.drain(pid)
+            pid, deadline, tag = target
+            hit = wt.drain(pid, tag)
             if hit is None and time.monotonic() >= next_scan:
                 next_scan = time.monotonic() + SCAN_INTERVAL
-                w = wt.scan(pid)
+                w = wt.scan(pid, tag)
                 if w is not None:
                     hit = (w, now_us())
-                elif process_gone(pid):
+                elif process_gone(pid) and not tagged_alive(tag):
                     print("exited", file=out, flush=True)
                     target = None
                     continue
@@ -285,8 +316,10 @@ def main() -> int:
                     continue
                 if parts[0] == "quit":
                     return 0
-                if parts[0] == "watch" and len(parts) == 3 and parts[1].isdigit() and parts[2].isdigit():
-                    target = (int(parts[1]), int(parts[2]))
+                if (parts[0] == "watch" and len(parts) in (3, 4)
+                        and parts[1].isdigit() and parts[2].isdigit()):
+                    tag = parts[3].encode() if len(parts) == 4 else None
+                    target = (int(parts[1]), int(parts[2]), tag)
                     next_scan = 0.0
                 else:
                     print("error bad command", file=out, flush=True)
