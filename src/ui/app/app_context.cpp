@@ -63,6 +63,7 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
   });
   engine_.set_navigation_hold(
       [this](WebKitPolicyDecision* decision) { return content_filters_.HoldUntilReady(decision); });
+  content_filters_.HoldJobs();
   content_filters_.Start();
   engine_.set_site_passwords(&site_passwords_);
 }

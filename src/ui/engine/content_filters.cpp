@@ -405,7 +405,16 @@ void ContentFilters::Enqueue(Job job) {
   RunNextJob();
 }
 
+void ContentFilters::HoldJobs() { jobs_held_ = true; }
+
+void ContentFilters::ReleaseJobs() {
+  if (!jobs_held_) return;
+  jobs_held_ = false;
+  RunNextJob();
+}
+
 void ContentFilters::RunNextJob() {
+  if (jobs_held_) return;
   if (job_running_ || jobs_.empty()) {
     if (idle()) RemoveStaleCompiledLists();
     return;

@@ -72,6 +72,11 @@ class ContentFilters {
   bool HoldUntilReady(WebKitPolicyDecision* decision);
   // Nothing is being found, converted, compiled or downloaded.
   bool idle() const;
+  // Converting, compiling and downloading wait while held: the program
+  // holds them until its first page shows, so that a first start's lists
+  // (seconds of work) do not compete with it. The cached lists load anyway.
+  void HoldJobs();
+  void ReleaseJobs();
 
   // Gives `view` the filters and follows it (EngineProfile's view hook).
   void AttachView(WebKitWebView* view);
@@ -166,6 +171,7 @@ class ContentFilters {
   // Navigations held until ready, answered then (or after the wait).
   std::vector<WebKitPolicyDecision*> held_;
   bool stopped_holding_ = false;
+  bool jobs_held_ = false;
   sigc::connection hold_limit_;
   sigc::signal<void()> changed_;
   sigc::connection refresh_timer_;

@@ -272,6 +272,7 @@ void MainWindow::RunDeferredStartup() {
   deferred_on_title_.disconnect();
   deferred_on_load_.disconnect();
   deferred_timer_.disconnect();
+  context_.content_filters().ReleaseJobs();
   // The start-up marker and the version check are the first window's.
   if (!first_window_) {
     favourites_panel_.LoadFromStore();
