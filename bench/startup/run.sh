@@ -611,7 +611,7 @@ settle_nuve() {
     local index="$WORK/nuve/nuve-home/cache/content-filters/index.ini" t0 rc seen="" now="" still=0 i
     stamp t0
     launch nuve "settle-nuve"
-    wait_title "$LAUNCH_PID" $(( t0 + TIMEOUT * 1000000 )); rc=$?
+    wait_title "$LAUNCH_PID" "$LAUNCH_TAG" $(( t0 + TIMEOUT * 1000000 )); rc=$?
     if (( rc == 0 )); then
         # Each list's entry is written once it is compiled: settled once the
         # index exists and has not changed for 10 s (at most 180 s).

@@ -215,6 +215,8 @@ TEST_F(ContextMenuTest, AnEditBoxGetsTheEditingItemsAndUndoWorks) {
 
   // A misspelt word: the engine's suggestions come first, as long as
   // spelling is checked (on unless the settings turn it off).
+  ASSERT_TRUE(RunUntil([] { return webkit_web_context_get_spell_checking_enabled(webkit_web_context_get_default()); }))
+      << "spelling is checked a moment after the first page shows";
   const char* misspell = "var e=document.getElementById('e');e.value='wrold';e.focus();e.setSelectionRange(0,5);";
   RunScript(tab.page().view(), misspell);
   ui::PageContextMenu& misspelt = RightClick(tab, 25, 210);
