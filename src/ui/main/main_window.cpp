@@ -259,9 +259,15 @@ void MainWindow::RunStartupSequence() {
     deferred_timer_ = Glib::signal_idle().connect(run_deferred);  // no page to wait for
     return;
   }
-  auto when_shown = [this](BrowserTab& tab) {
+  // Once the page shows, the rest runs from the main loop's next turn, so
+  // that the window's new title reaches the display first.
+  auto when_shown = [this, run_deferred](BrowserTab& tab) {
     const WebPage& page = tab.page();
-    if (!page.Title().empty() || (!page.IsLoading() && page.LoadProgress() >= 1.0)) RunDeferredStartup();
+    if (page.Title().empty() && (page.IsLoading() || page.LoadProgress() < 1.0)) return;
+    deferred_on_title_.disconnect();
+    deferred_on_load_.disconnect();
+    deferred_timer_.disconnect();
+    deferred_timer_ = Glib::signal_idle().connect(run_deferred);
   };
   deferred_on_title_ = tab_strip_.signal_title_changed().connect(when_shown);
   deferred_on_load_ = tab_strip_.signal_load_state_changed().connect(when_shown);
