@@ -44,7 +44,7 @@ TEST_F(FavouritesFoldersTest, FoldersOpenAndCloseByKeyArrowAndEnterAndTheAddWind
   Write("工具/子/深处", "http://deep.test/");
   Write("新浪", "http://sina.test/");
   Open(pages_->Url("/title/One"));
-  ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
+  ASSERT_TRUE(WaitForStartUp("One - NUVE浏览器M1"));
   EXPECT_EQ(Panel().Titles(), (std::vector<std::string>{"工具", "新浪"}));
   ASSERT_TRUE(Panel().IsFolder(0));
   EXPECT_FALSE(Panel().IsExpanded(0));
@@ -105,7 +105,7 @@ TEST_F(FavouritesFoldersTest, DeletingAFolderAsksFirstAndANewFolderAsksForItsNam
   Write("工具/翻译", "http://fanyi.test/");
   Write("新浪", "http://sina.test/");
   Open(pages_->Url("/title/One"));
-  ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
+  ASSERT_TRUE(WaitForStartUp("One - NUVE浏览器M1"));
 
   Panel().Select(0);
   ui_host_.confirm_answer = false;

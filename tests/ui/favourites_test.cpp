@@ -104,7 +104,7 @@ TEST_F(FavouritesTest, StartUpListingDeleteAndThePopUpMenu) {
   // A marker file with broken lines and a key of someone else's.
   WriteFileBytes(home_->path() / "Collection.ini", "[收藏夹配置]\r\n收藏确认=old\r\nbroken line\r\n[其它]\r\n键=值\r\n");
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
-  ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
+  ASSERT_TRUE(WaitForStartUp("One - NUVE浏览器M1"));
   EXPECT_EQ(Panel().Titles(), (std::vector<std::string>{"empty", "Upper", "新浪"}));
   const core::IniFile collection(home_->path() / "Collection.ini");
   EXPECT_EQ(collection.Read("收藏夹配置", "收藏确认"), pages_->Url("/title/One"));
@@ -151,7 +151,7 @@ TEST_F(FavouritesTest, PanelTogglesAndEveryMenuItemHasItsWindow) {
   std::filesystem::create_directories(Folder());
   WriteFileBytes(Folder() / "a.url", "[InternetShortcut]\r\nURL=http://a.test/");
   ui::MainWindow& window = Open(pages_->Url("/title/One"));
-  ASSERT_TRUE(WaitForTitle("One - NUVE浏览器M1"));
+  ASSERT_TRUE(WaitForStartUp("One - NUVE浏览器M1"));
   EXPECT_FALSE(Panel().get_visible()) << "hidden at start";
   window.activate_action("win.toggle-favourites");
   EXPECT_TRUE(Panel().get_visible());

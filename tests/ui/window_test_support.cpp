@@ -160,6 +160,10 @@ bool MainWindowTest::WaitForTitle(const std::string& window_title, int ms) {
   return RunUntil([&] { return std::string(window_->get_title()) == window_title; }, ms);
 }
 
+bool MainWindowTest::WaitForStartUp(const std::string& window_title, int ms) {
+  return WaitForTitle(window_title, ms) && RunUntil([&] { return window_->started_up(); }, ms);
+}
+
 bool MainWindowTest::WaitForTabTitle(ui::BrowserTab& tab, const std::string& title, int ms) {
   return RunUntil([&] { return tab.page().Title() == title; }, ms);
 }

@@ -102,6 +102,8 @@ class MainWindowTest : public ::testing::Test {
   // change something has changed it.
   bool WaitForQuiet(int ms = 15000);
   bool WaitForTitle(const std::string& window_title, int ms = 15000);
+  // The window title, and then what the window does once its first page shows.
+  bool WaitForStartUp(const std::string& window_title, int ms = 15000);
   bool WaitForTabTitle(ui::BrowserTab& tab, const std::string& title, int ms = 15000);
 
   std::unique_ptr<TempHome> home_;

@@ -60,6 +60,9 @@ class MainWindow : public Gtk::ApplicationWindow {
   FavouritesPanel& favourites_panel() { return favourites_panel_; }
   Gtk::Label& status_bar() { return status_bar_; }
   DownloadManager& downloads();
+  // The work that waits for the first page (the favourites list, the
+  // start-up marker, the version check) has started.
+  bool started_up() const { return deferred_started_; }
   bool IsPrivate() const { return is_private_; }
   // The profile this window's views are built on.
   EngineProfile& profile() { return profile_; }
