@@ -7,6 +7,7 @@ process it started is found, and not reported gone, through these."""
 import os
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench", "startup"))
@@ -19,6 +20,14 @@ class LaunchTagTest(unittest.TestCase):
         env = dict(os.environ, NUVE_BENCH_LAUNCH=tag, OTHER="NUVE_BENCH_LAUNCH=decoy")
         child = subprocess.Popen(["sleep", "30"], env=env)
         self.addCleanup(lambda: (child.kill(), child.wait()))
+        # Until it has started sleep, the child still shows this process's
+        # environment.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            with open(f"/proc/{child.pid}/cmdline", "rb") as f:
+                if f.read().startswith(b"sleep\0"):
+                    break
+            time.sleep(0.01)
         return child
 
     def test_whole_entry_only(self):
