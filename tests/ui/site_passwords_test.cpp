@@ -177,6 +177,11 @@ class SitePasswordsWindowTest : public MainWindowTest {
     return Eval(tab.page().view(), "document.getElementById('" + id + "').value");
   }
   ui::BrowserTab& Tab() { return window_->tab_strip().CurrentTab(); }
+  // A window on the sign-in page, shown and ready for typing.
+  bool OpenSignInPage() {
+    Open(server_.Url("/login"));
+    return WaitForTabTitle(Tab(), "login") && WaitUntilShown(Tab().page().widget());
+  }
   void Visit(ui::BrowserTab& tab, const std::string& url, const std::string& title) {
     tab.page().Load(url);
     ASSERT_TRUE(WaitForTabTitle(tab, title)) << url;
@@ -260,10 +265,8 @@ class SitePasswordsWindowTest : public MainWindowTest {
 using SitePasswordsWindowKeyringTest = SitePasswordsWindowTest;
 
 TEST_F(SitePasswordsWindowKeyringTest, ASignInIsSavedOnlyOnSaveFilledOnReturnAndUpdatedWhenChanged) {
-  Open(server_.Url("/login"));
+  ASSERT_TRUE(OpenSignInPage());
   ui::BrowserTab& tab = Tab();
-  ASSERT_TRUE(WaitForTabTitle(tab, "login"));
-  ASSERT_TRUE(WaitUntilShown(tab.page().widget()));
   SignIn(tab, "alice@example.com", "s3cret-1");
   ASSERT_TRUE(WaitForBar(tab));
   EXPECT_EQ(tab.password_bar().Question(), "是否保存 127.0.0.1 的密码？");
@@ -303,10 +306,8 @@ TEST_F(SitePasswordsWindowKeyringTest, ASignInIsSavedOnlyOnSaveFilledOnReturnAnd
 TEST_F(SitePasswordsWindowKeyringTest, TwoUsernamesAreListedUnderTheFieldAndTheChosenOneFilled) {
   Save(server_.Origin(), "alice", "a-pw");
   Save(server_.Origin(), "bob", "b-pw");
-  Open(server_.Url("/login"));
+  ASSERT_TRUE(OpenSignInPage());
   ui::BrowserTab& tab = Tab();
-  ASSERT_TRUE(WaitForTabTitle(tab, "login"));
-  ASSERT_TRUE(WaitUntilShown(tab.page().widget()));
   ClickInto(tab, "f-user");
   ASSERT_TRUE(RunUntil([&] { return tab.passwords().chooser() != nullptr && tab.passwords().chooser()->get_visible(); }));
   ui::UsernameChooser& chooser = *tab.passwords().chooser();
@@ -333,10 +334,8 @@ TEST_F(SitePasswordsWindowKeyringTest, TwoUsernamesAreListedUnderTheFieldAndTheC
 }
 
 TEST_F(SitePasswordsWindowKeyringTest, ANeverSavedSiteIsNotAskedAboutAgain) {
-  Open(server_.Url("/login"));
+  ASSERT_TRUE(OpenSignInPage());
   ui::BrowserTab& tab = Tab();
-  ASSERT_TRUE(WaitForTabTitle(tab, "login"));
-  ASSERT_TRUE(WaitUntilShown(tab.page().widget()));
   SignIn(tab, "alice", "pw-1");
   ASSERT_TRUE(WaitForBar(tab));
   Click(tab.password_bar().never_button());
@@ -513,10 +512,8 @@ TEST_F(SitePasswordsWindowKeyringTest, ALockedKeyringIsAskedToUnlockAndARefusalS
     g_object_unref(service);
   }
   UnlockRequests unlocks(PrivateSessionBus::Current()->bus_address());
-  Open(server_.Url("/login"));
+  ASSERT_TRUE(OpenSignInPage());
   ui::BrowserTab& tab = Tab();
-  ASSERT_TRUE(WaitForTabTitle(tab, "login"));
-  ASSERT_TRUE(WaitUntilShown(tab.page().widget()));
   SignIn(tab, "alice", "pw");
   ASSERT_TRUE(WaitForBar(tab));
   const int asked = unlocks.count();
@@ -530,10 +527,8 @@ TEST_F(SitePasswordsWindowKeyringTest, ALockedKeyringIsAskedToUnlockAndARefusalS
 }
 
 TEST_F(SitePasswordsWindowKeyringTest, TheSecretServiceGoingAwayMidRunIsSurvived) {
-  Open(server_.Url("/login"));
+  ASSERT_TRUE(OpenSignInPage());
   ui::BrowserTab& tab = Tab();
-  ASSERT_TRUE(WaitForTabTitle(tab, "login"));
-  ASSERT_TRUE(WaitUntilShown(tab.page().widget()));
   SignIn(tab, "alice", "pw-1");
   ASSERT_TRUE(WaitForBar(tab));
   PrivateSessionBus::Current()->StopKeyring();
@@ -551,10 +546,8 @@ TEST_F(SitePasswordsWindowKeyringTest, TheSecretServiceGoingAwayMidRunIsSurvived
 }
 
 TEST_F(SitePasswordsWindowTest, WithoutASecretStoreNothingIsOfferedAndTheSettingsSayWhy) {
-  Open(server_.Url("/login"));
+  ASSERT_TRUE(OpenSignInPage());
   ui::BrowserTab& tab = Tab();
-  ASSERT_TRUE(WaitForTabTitle(tab, "login"));
-  ASSERT_TRUE(WaitUntilShown(tab.page().widget()));
   SignIn(tab, "alice", "no-store-secret-7");
   ASSERT_TRUE(RunUntil([&] { return tab.passwords().messages_taken() >= 2; }));
   ASSERT_TRUE(WaitForQuiet());
