@@ -57,12 +57,7 @@ AppContext::AppContext(core::Config config, UiHost& ui_host)
   sync_on_logout_ = login_state_.Subscribe([this] {
     if (!login_state_.IsLoggedIn()) favourites_sync_->LogOut();
   });
-  engine_.set_view_hook([this](WebKitWebView* view) {
-    content_filters_.AttachView(view);
-    start_page_.AttachView(view);
-  });
-  engine_.set_navigation_hold(
-      [this](WebKitPolicyDecision* decision) { return content_filters_.HoldUntilReady(decision); });
+  HookUp(engine_);
   content_filters_.HoldJobs();
   content_filters_.Start();
   engine_.set_site_passwords(&site_passwords_);
@@ -84,6 +79,17 @@ AppContext::~AppContext() {
   login_state_.session().StopKeepAlive();
 }
 
+// Every profile's views get the content filters and the start page, and
+// their navigations wait for the cached filters.
+void AppContext::HookUp(EngineProfile& profile) {
+  profile.set_view_hook([this](WebKitWebView* view) {
+    content_filters_.AttachView(view);
+    start_page_.AttachView(view);
+  });
+  profile.set_navigation_hold(
+      [this](WebKitPolicyDecision* decision) { return content_filters_.HoldUntilReady(decision); });
+}
+
 std::shared_ptr<EngineProfile> AppContext::PrivateProfile() {
   if (std::shared_ptr<EngineProfile> profile = private_profile_.lock()) return profile;
   // Private windows are closed before the context goes, so the last holder
@@ -93,12 +99,7 @@ std::shared_ptr<EngineProfile> AppContext::PrivateProfile() {
                                            downloads_.Forget(*ending);
                                            delete ending;
                                          });
-  profile->set_view_hook([this](WebKitWebView* view) {
-    content_filters_.AttachView(view);
-    start_page_.AttachView(view);
-  });
-  profile->set_navigation_hold(
-      [this](WebKitPolicyDecision* decision) { return content_filters_.HoldUntilReady(decision); });
+  HookUp(*profile);
   downloads_.Watch(*profile);
   private_profile_ = profile;
   return profile;

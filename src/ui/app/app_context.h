@@ -134,6 +134,7 @@ class AppContext {
 
 
  private:
+  void HookUp(EngineProfile& profile);
   core::Config config_;
   core::AppSettings settings_;
   core::FavouritesStore favourites_;
