@@ -1,14 +1,20 @@
 // How soon a new tab shows the start page: the time from the new-tab
 // command (Ctrl+T) in the real main window until the tab's page reports the
-// title "新标签页", i.e. the engine asked nuve://start, the program listed the
-// favourites (1,000 of them, 12 shown), asked the history (5,000 pages) for
-// the most visited, wrote the page, and the engine parsed it. Each tab is
-// closed before the next. Needs a display (the run script uses xvfb-run).
+// title "新标签页". The first new tab waits for its own web process: the
+// engine asks nuve://start, the program lists the favourites (1,000 of
+// them, 12 shown), asks the history (5,000 pages) for the most visited and
+// writes the page, and the engine parses it. From then on the window keeps
+// the next start page ready, and a new tab takes it; each tab is closed,
+// and the next one opened once the window has a page ready again (as a user
+// who opens a tab now and then finds it). Needs a display (the run script
+// uses xvfb-run).
 //
 //   bench_start_page [--runs N] [--favourites N] [--pages N]
 //
-// Ends with "start_page_after_request_ms_p95: X" (from the engine's request
-// for nuve://start to the title) and "start_page_ms_p95: X" (goal: at most 30).
+// Ends with "start_page_first_ms: X" (the first new tab),
+// "start_page_after_request_ms_p95: X" (from the engine's request for
+// nuve://start to the title, for tabs that asked) and "start_page_ms_p95: X"
+// (goal: at most 30).
 #include <gtkmm.h>
 #include <unistd.h>
 
@@ -100,6 +106,11 @@ int main(int argc, char** argv) {
   std::vector<double> answer_ms;  // the program's own answer: favourites, history, the page written
   std::vector<double> served_ms;  // from then until the title: the program's answer and the page's parse
   for (long run = 0; run < runs; ++run) {
+    // The page made ready after the tab before (none before the first).
+    if (run > 0 && !RunUntil([&] { return window->tab_strip().ready_start_page().IsReady(); }, 10000)) {
+      std::fprintf(stderr, "run %ld: the window never made a start page ready\n", run + 1);
+      return 1;
+    }
     const int served_before = context->start_page().pages_served();
     const auto start = Clock::now();
     window->activate_action("win.new-tab");
@@ -117,10 +128,12 @@ int main(int argc, char** argv) {
       return 1;
     }
     ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    asked_ms.push_back(std::chrono::duration<double, std::milli>(asked - start).count());
-    served_ms.push_back(ms.back() - asked_ms.back());
-    answer_ms.push_back(
-        std::chrono::duration<double, std::milli>(context->start_page().last_answer_time()).count());
+    if (asked != Clock::time_point{}) {  // the tab asked for its page itself
+      asked_ms.push_back(std::chrono::duration<double, std::milli>(asked - start).count());
+      served_ms.push_back(ms.back() - asked_ms.back());
+      answer_ms.push_back(
+          std::chrono::duration<double, std::milli>(context->start_page().last_answer_time()).count());
+    }
     window->tab_strip().CloseCurrentTab();
     RunUntil([&] { return window->tab_strip().BrowsingTabCount() == 1; }, 5000);
     RunUntil([] { return false; }, 20);
@@ -131,11 +144,16 @@ int main(int argc, char** argv) {
   std::filesystem::remove_all(folder);
   std::printf("p50 %.1f ms, p95 %.1f ms, max %.1f ms; %d pages served; load %.2f\n", Percentile(ms, 0.5),
               Percentile(ms, 0.95), *std::max_element(ms.begin(), ms.end()), served, LoadAverage());
-  std::printf("of which until the engine asked for nuve://start: p50 %.1f ms, p95 %.1f ms\n",
-              Percentile(asked_ms, 0.5), Percentile(asked_ms, 0.95));
-  std::printf("the program's answer (favourites, history, page): p50 %.1f ms, p95 %.1f ms\n",
-              Percentile(answer_ms, 0.5), Percentile(answer_ms, 0.95));
-  std::printf("start_page_after_request_ms_p95: %.1f\n", Percentile(served_ms, 0.95));
+  std::printf("%zu of %ld tabs asked for their page themselves (the rest took a ready one)\n", asked_ms.size(),
+              runs);
+  if (!asked_ms.empty()) {
+    std::printf("of which until the engine asked for nuve://start: p50 %.1f ms, p95 %.1f ms\n",
+                Percentile(asked_ms, 0.5), Percentile(asked_ms, 0.95));
+    std::printf("the program's answer (favourites, history, page): p50 %.1f ms, p95 %.1f ms\n",
+                Percentile(answer_ms, 0.5), Percentile(answer_ms, 0.95));
+    std::printf("start_page_after_request_ms_p95: %.1f\n", Percentile(served_ms, 0.95));
+  }
+  std::printf("start_page_first_ms: %.1f\n", ms.front());
   std::printf("start_page_ms_p95: %.1f\n", Percentile(ms, 0.95));
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/start_page/removed_pages.h"
+#include "ui/main/ready_start_page.h"
 #include "ui/main/web_page.h"
 #include "window_test_support.h"
 
@@ -82,7 +83,24 @@ TEST_F(StartPageTest, TilesFollowTheFavouritesFolderShowHostileNamesAsTextAndCos
   EXPECT_EQ(Ask(second, Names("favourites")),
             "<img src=x onerror=alert(1)>|<script>document.title='owned'<\\script>|Added");
 
-  EXPECT_EQ(context_->start_page().pages_served(), 2);
+  // From then on the window keeps the next start page ready, and the ready
+  // page follows the favourites: one added now is on the next new tab,
+  // which takes the page as it is and asks for nothing.
+  ui::ReadyStartPage& ready = window.tab_strip().ready_start_page();
+  ASSERT_TRUE(RunUntil([&] { return ready.IsReady(); }));
+  const int served = context_->start_page().pages_served();
+  EXPECT_EQ(served, 3) << "the first tab's, the second's and the ready one";
+  WriteFavourite("Later", pages_->Url("/title/E"));
+  ASSERT_TRUE(RunUntil([&] { return context_->start_page().pages_served() > served && ready.IsReady(); }));
+  const int served_before_tab = context_->start_page().pages_served();
+  window.activate_action("win.new-tab");
+  ui::BrowserTab& third = window.tab_strip().CurrentTab();
+  EXPECT_EQ(window.tab_strip().BrowsingTabCount(), 3);
+  EXPECT_EQ(third.page().Title(), "新标签页") << "shown at once";
+  EXPECT_EQ(window.get_title(), kStartTitle);
+  EXPECT_FALSE(ready.IsReady()) << "taken";
+  EXPECT_EQ(Ask(third, Names("favourites")), "<img src=x onerror=alert(1)>|<script>document.title='owned'<\\script>|Added|Later");
+  EXPECT_EQ(context_->start_page().pages_served(), served_before_tab);
   EXPECT_EQ(TotalHits(), 0) << "neither the page nor its icons come from the network";
   // Nothing of the start page enters the history.
   bool searched = false;
@@ -94,6 +112,11 @@ TEST_F(StartPageTest, TilesFollowTheFavouritesFolderShowHostileNamesAsTextAndCos
   context_->history().Flush();
   ASSERT_TRUE(searched);
   EXPECT_TRUE(found.empty()) << found.front().url;
+
+  // The tab that took the ready page browses as any other.
+  third.page().Load(pages_->Url("/title/E"));
+  ASSERT_TRUE(WaitForTabTitle(third, "E"));
+  EXPECT_EQ(window.get_title(), "E - NUVE浏览器M1");
 }
 
 TEST_F(StartPageTest, MostVisitedPagesCanBeRemovedForGoodAndTheSearchBoxSearchesOrOpens) {

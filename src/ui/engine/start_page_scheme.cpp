@@ -275,6 +275,7 @@ bool StartPageScheme::OnPageAction(WebKitWebView* view, const std::string& uri) 
       return false;
     }
     LaterOnView(scope_, view, [](WebKitWebView* target) { webkit_web_view_reload(target); });
+    pages_removed_.emit();
     return true;
   }
   if (parsed.kind == core::StartPageRequest::Kind::kGo) {

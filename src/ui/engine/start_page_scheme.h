@@ -38,6 +38,9 @@ class StartPageScheme {
   // calls it for every view it builds.
   void AttachView(WebKitWebView* view);
 
+  // The user removed a page from "最常访问".
+  sigc::signal<void()>& signal_pages_removed() { return pages_removed_; }
+
   // How many requests for the page itself were answered (tests, benchmarks).
   int pages_served() const { return pages_served_; }
   // How long the last page took from the engine's request to the answer.
@@ -57,6 +60,7 @@ class StartPageScheme {
   std::string search_query_;
   GCancellable* icons_cancellable_;
   int pages_served_ = 0;
+  sigc::signal<void()> pages_removed_;
   std::shared_ptr<std::chrono::steady_clock::duration> last_answer_time_ =
       std::make_shared<std::chrono::steady_clock::duration>();
   core::TaskScope scope_;

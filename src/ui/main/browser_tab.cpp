@@ -21,6 +21,18 @@ BrowserTab::BrowserTab(Id id, EngineProfile& profile, WebKitWebView* parent, int
   Wire();
 }
 
+BrowserTab::BrowserTab(Id id, std::unique_ptr<WebPage> page, EngineProfile& profile)
+    : id_(id), page_(std::move(page)) {
+  Build();
+  passwords_ = std::make_unique<PagePasswords>(*page_, profile, overlay_);
+  Wire();
+  // The page has shown what it shows before the header existed.
+  UpdateHeaderTitle();
+  header_.SetFavicon(page_->Favicon());
+  header_.SetLoading(page_->IsLoading());
+  OnZoomChanged();
+}
+
 BrowserTab::~BrowserTab() {
   // The tab strip has taken the container out of the notebook; the view
   // leaves the container before the page drops the last reference.

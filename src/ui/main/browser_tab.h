@@ -31,6 +31,8 @@ class BrowserTab {
   BrowserTab(Id id, EngineProfile& profile, int page_timeout_ms);
   // A tab for a page that `parent` asked to open (window.open, target=_blank).
   BrowserTab(Id id, EngineProfile& profile, WebKitWebView* parent, int page_timeout_ms);
+  // A tab around a page made before it (a start page made ready).
+  BrowserTab(Id id, std::unique_ptr<WebPage> page, EngineProfile& profile);
   ~BrowserTab();
   BrowserTab(const BrowserTab&) = delete;
   BrowserTab& operator=(const BrowserTab&) = delete;

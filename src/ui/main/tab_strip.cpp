@@ -6,11 +6,15 @@
 
 #include "core/app/address.h"
 #include "core/app/log.h"
+#include "core/start_page/start_page.h"
 #include "ui/app/app_context.h"
 
 namespace nuve::ui {
 
-TabStrip::TabStrip(AppContext& context, EngineProfile& profile) : context_(context), profile_(profile) {
+TabStrip::TabStrip(AppContext& context, EngineProfile& profile)
+    : context_(context),
+      profile_(profile),
+      ready_start_page_(profile, context.config().page_timeout_ms, core::kStartPageAddress) {
   notebook_.set_name("高级选择夹1");
   notebook_.set_scrollable(true);
   notebook_.set_hexpand(true);
@@ -50,6 +54,10 @@ TabStrip::TabStrip(AppContext& context, EngineProfile& profile) : context_(conte
   notebook_.add_controller(keys);
   notebook_.signal_page_reordered().connect(sigc::mem_fun(*this, &TabStrip::OnPageReordered));
   BuildHeaderActions();
+  // The ready start page follows what the start page shows.
+  context_.signal_favourites_changed().connect(sigc::mem_fun(ready_start_page_, &ReadyStartPage::Refresh));
+  context_.start_page().signal_pages_removed().connect(sigc::mem_fun(ready_start_page_, &ReadyStartPage::Refresh));
+  page_visited_.connect(sigc::hide(sigc::mem_fun(ready_start_page_, &ReadyStartPage::RefreshLater)));
   header_menu_.set_parent(notebook_);
   header_menu_.set_has_arrow(false);
   header_menu_.set_position(Gtk::PositionType::BOTTOM);
@@ -404,10 +412,19 @@ BrowserTab& TabStrip::OpenTabBeside(const BrowserTab& beside, const std::string&
   return tab;
 }
 
-// A new tab opens the saved home page, else the start page.
+// A new tab opens the saved home page, else the start page. Once the
+// window has opened one start page in a new tab, it keeps the next one ready.
 BrowserTab& TabStrip::OpenNewTab() {
   const std::string home = context_.settings().HomePage();
-  return OpenTab(home.empty() ? context_.config().portal_a : home);
+  const std::string address = home.empty() ? context_.config().portal_a : home;
+  if (core::NormaliseAddress(address) != ready_start_page_.address()) return OpenTab(address);
+  std::unique_ptr<WebPage> ready = ready_start_page_.Take();
+  BrowserTab& tab = ready != nullptr ? AddTab(std::make_unique<BrowserTab>(next_id_++, std::move(ready), profile_))
+                                     : AppendEmptyTab();
+  if (tab.page().state() == PageState::kEmpty) tab.page().Load(ready_start_page_.address());
+  notebook_.set_current_page(IndexOf(tab));
+  ready_start_page_.Prepare();
+  return tab;
 }
 
 WebKitWebView* TabStrip::OnCreateRequested(WebKitWebView* parent) {

@@ -20,6 +20,7 @@
 #include "core/session/closed_tabs.h"
 #include "core/util/task_scope.h"
 #include "ui/main/browser_tab.h"
+#include "ui/main/ready_start_page.h"
 
 namespace nuve::ui {
 
@@ -70,6 +71,8 @@ class TabStrip {
   BrowserTab& OpenNewTab();
   // A new tab that loads nothing yet, last before the new-tab tab.
   BrowserTab& AppendEmptyTab();
+  // The start page this window keeps ready for its next new tab.
+  ReadyStartPage& ready_start_page() { return ready_start_page_; }
 
   // Moves `tab` to `index` (clamped to the browsing tabs), as a drag does.
   void MoveTab(BrowserTab& tab, int index);
@@ -150,6 +153,7 @@ class TabStrip {
   AppContext& context_;
   EngineProfile& profile_;
   bool can_open_windows_ = false;
+  ReadyStartPage ready_start_page_;
   sigc::signal<void(const std::string&)> open_window_;
   Gtk::Notebook notebook_;
   // Owned tabs in the order they were made; the notebook says where each stands.
