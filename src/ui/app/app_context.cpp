@@ -75,6 +75,7 @@ AppContext::~AppContext() {
   lifetime_.Cancel();
   engine_.set_view_hook({});
   engine_.set_navigation_hold({});
+  engine_.set_typing_hook({});
   shutdown_.request_stop();
   login_state_.session().StopKeepAlive();
 }
@@ -88,6 +89,13 @@ void AppContext::HookUp(EngineProfile& profile) {
   });
   profile.set_navigation_hold(
       [this](WebKitPolicyDecision* decision) { return content_filters_.HoldUntilReady(decision); });
+  // Spelling waits for the first key typed into a page: its dictionaries
+  // cost memory and a moment of this thread, and most pages take no words.
+  profile.set_typing_hook([this] {
+    if (spelling_loaded_) return;
+    spelling_loaded_ = true;
+    EngineProfile::SetSpellChecking(settings_.CheckSpelling());
+  });
 }
 
 std::shared_ptr<EngineProfile> AppContext::PrivateProfile() {

@@ -137,6 +137,8 @@ class AppContext {
   void HookUp(EngineProfile& profile);
   core::Config config_;
   core::AppSettings settings_;
+  // The spelling dictionaries were loaded (at the first key typed into a page).
+  bool spelling_loaded_ = false;
   core::FavouritesStore favourites_;
   UiHost& ui_host_;
   EngineProfile engine_;

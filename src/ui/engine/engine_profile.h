@@ -70,6 +70,12 @@ class EngineProfile {
   // menu) in the desktop's languages that have a dictionary, and English.
   // For every profile: the engine keeps it for the whole program.
   static void SetSpellChecking(bool enabled);
+  // The user typed into one of this profile's pages (the views report
+  // their key presses); spelling is loaded then, not before.
+  void set_typing_hook(std::function<void()> hook) { typing_hook_ = std::move(hook); }
+  void NoteTyping() const {
+    if (typing_hook_) typing_hook_();
+  }
 
   // The web inspector (F12). Off unless the user turns it on, or
   // NUVE_DEVELOPER_EXTRAS=1 is set.
@@ -125,6 +131,7 @@ class EngineProfile {
   sigc::signal<void(WebKitDownload*)> download_started_;
   std::function<void(WebKitWebView*)> view_hook_;
   std::function<bool(WebKitPolicyDecision*)> navigation_hold_;
+  std::function<void()> typing_hook_;
 };
 
 }  // namespace nuve::ui

@@ -11,9 +11,6 @@
 
 namespace nuve::ui {
 namespace {
-// How long after the first page shows spelling starts to be checked.
-constexpr unsigned kSpellingDelayMs = 1000;
-
 // How long the first page waits for the cached content filters at most.
 
 }  // namespace
@@ -113,7 +110,6 @@ MainWindow::~MainWindow() {
   deferred_on_title_.disconnect();
   deferred_on_load_.disconnect();
   deferred_timer_.disconnect();
-  spelling_timer_.disconnect();
   // The filters outlive the window; the tabs the shield reads do not.
   filters_changed_.disconnect();
   // The strip outlives the rest of the window; nothing of it may reach the
@@ -287,17 +283,6 @@ void MainWindow::RunDeferredStartup() {
     favourites_panel_.LoadFromStore();
     return;
   }
-
-  // The dictionaries load a second after the first page shows: loading them
-  // takes a moment of the UI thread, which would hold the title's change.
-  spelling_timer_ = Glib::signal_timeout().connect(sigc::track_obj(
-                                                      [this] {
-                                                        EngineProfile::SetSpellChecking(
-                                                            context_.settings().CheckSpelling());
-                                                        return false;
-                                                      },
-                                                      *this),
-                                                  kSpellingDelayMs);
 
   // The favourites: the start-up marker in "Collection.ini", then the list.
   if (const core::Status s = context_.settings().SetFavouritesCheck(first_address_); !s.ok()) {

@@ -189,7 +189,6 @@ class MainWindow : public Gtk::ApplicationWindow {
   sigc::connection deferred_on_title_;
   sigc::connection deferred_on_load_;
   sigc::connection deferred_timer_;
-  sigc::connection spelling_timer_;
   // The shield follows the content filters.
   sigc::connection filters_changed_;
   // The version check's reply dies with the window.

@@ -154,12 +154,16 @@ void WebPage::Adopt(WebKitWebView* view) {
   view_widget_->set_vexpand(true);
   // Escape stops a load while the page has the focus. The page sees the key
   // too (its own dialogs close on it), and the engine does not pass Escape
-  // on to the window while a load is under way.
+  // on to the window while a load is under way. Typing tells the profile,
+  // which loads the spelling dictionaries only once they can be of use.
   auto keys = Gtk::EventControllerKey::create();
   keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
   keys->signal_key_pressed().connect(
       [this](guint keyval, guint, Gdk::ModifierType) {
         if (keyval == GDK_KEY_Escape && IsLoading()) Stop();
+        if (const gunichar c = gdk_keyval_to_unicode(keyval); (c >= 0x20 && c != 0x7f) || keyval == GDK_KEY_BackSpace) {
+          profile_.NoteTyping();
+        }
         return false;
       },
       false);
