@@ -18,6 +18,10 @@ ReadyStartPage::ReadyStartPage(EngineProfile& profile, int page_timeout_ms, std:
 ReadyStartPage::~ReadyStartPage() {
   make_timer_.disconnect();
   refresh_timer_.disconnect();
+  if (memory_monitor_ != nullptr) {
+    g_signal_handler_disconnect(memory_monitor_, low_memory_handler_);
+    g_object_unref(memory_monitor_);
+  }
 }
 
 bool ReadyStartPage::IsReady() const {
@@ -43,8 +47,20 @@ void ReadyStartPage::Prepare() {
 }
 
 void ReadyStartPage::Make() {
+  if (memory_monitor_ == nullptr) {
+    memory_monitor_ = g_memory_monitor_dup_default();
+    low_memory_handler_ =
+        g_signal_connect(memory_monitor_, "low-memory-warning", G_CALLBACK(&ReadyStartPage::OnLowMemory), this);
+  }
   page_ = std::make_unique<WebPage>(profile_, page_timeout_ms_);
   page_->Load(address_);
+}
+
+void ReadyStartPage::OnLowMemory(GMemoryMonitor*, GMemoryMonitorWarningLevel, gpointer self) noexcept {
+  auto* ready = static_cast<ReadyStartPage*>(self);
+  ready->make_timer_.disconnect();
+  ready->refresh_timer_.disconnect();
+  ready->page_.reset();
 }
 
 void ReadyStartPage::Refresh() {

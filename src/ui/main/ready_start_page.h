@@ -5,7 +5,9 @@
 // page ready, off screen, already showing the start page, and the next new
 // tab takes it as it is. It is made a moment after the tab before it, so
 // it never competes with the page the user is looking at, and it loads
-// again when what the start page shows has changed.
+// again when what the start page shows has changed. The ready page costs a
+// web process (some 40 MiB); when the system runs low on memory it goes,
+// and the next new tab starts its own again.
 
 #include <gtkmm.h>
 
@@ -41,6 +43,7 @@ class ReadyStartPage : public sigc::trackable {
 
  private:
   void Make();
+  static void OnLowMemory(GMemoryMonitor*, GMemoryMonitorWarningLevel level, gpointer self) noexcept;
 
   EngineProfile& profile_;
   int page_timeout_ms_;
@@ -48,6 +51,8 @@ class ReadyStartPage : public sigc::trackable {
   std::unique_ptr<WebPage> page_;
   sigc::connection make_timer_;
   sigc::connection refresh_timer_;
+  GMemoryMonitor* memory_monitor_ = nullptr;  // asked for with the first ready page
+  gulong low_memory_handler_ = 0;
 };
 
 }  // namespace nuve::ui
