@@ -16,6 +16,7 @@
 #include "core/settings/app_settings.h"
 #include "core/start_page/start_page.h"
 #include "ui/app/browser_windows.h"
+#include "ui/main/ready_start_page.h"
 #include "window_test_support.h"
 
 namespace nuve::test {
@@ -191,6 +192,37 @@ TEST_F(WindowsTest, CookiesAreSharedByNormalWindowsAndNeverCrossToOrFromPrivateO
   ui::MainWindow& later = OpenWindow(true, pages_->Url("/title/later"));
   ASSERT_TRUE(Shows(later, "later"));
   EXPECT_EQ(CookieSent(later), "none");
+}
+
+// A private window keeps its next start page ready as a normal one does,
+// on its own session: the page it hands over is private and browses with
+// the private cookies.
+TEST_F(WindowsTest, APrivateWindowsReadyStartPageIsPrivateToo) {
+  SetEnv("NUVE_PORTAL_A", core::kStartPageAddress);
+  ui::MainWindow& first = Start(pages_->Url("/title/first"));
+  ASSERT_TRUE(Shows(first, "first"));
+  ui::MainWindow& secret = OpenWindow(true, pages_->Url("/set-cookie"));
+  ASSERT_TRUE(Shows(secret, "cookie set"));
+  secret.activate_action("win.new-tab");
+  ASSERT_TRUE(Shows(secret, core::kStartPageTitle));
+  ui::ReadyStartPage& ready = secret.tab_strip().ready_start_page();
+  ASSERT_TRUE(RunUntil([&] { return ready.IsReady(); }));
+
+  secret.activate_action("win.new-tab");
+  ui::BrowserTab& taken = Tab(secret);
+  EXPECT_EQ(secret.tab_strip().BrowsingTabCount(), 3);
+  EXPECT_EQ(taken.page().Title(), core::kStartPageTitle) << "shown at once";
+  EXPECT_FALSE(ready.IsReady());
+  EXPECT_TRUE(webkit_network_session_is_ephemeral(webkit_web_view_get_network_session(taken.page().view())));
+  EXPECT_NE(EvaluateScript(taken.page().view(), "document.body.innerText").find(core::kPrivateStartPageNote),
+            std::string::npos);
+  EXPECT_EQ(CookieSent(secret), "nuve=kept");
+  EXPECT_EQ(CookieSent(first), "none");
+  EXPECT_FALSE(first.tab_strip().ready_start_page().IsReady()) << "a window that opened no new tab keeps none";
+  // The window goes with its ready page before the private profile does.
+  ASSERT_TRUE(RunUntil([&] { return ready.IsReady(); }));
+  ASSERT_TRUE(Close(secret));
+  EXPECT_EQ(windows_->windows().size(), 1u);
 }
 
 TEST_F(WindowsTest, APrivateWindowsDownloadsLeaveTheSharedListWhenItCloses) {
