@@ -41,9 +41,9 @@ run_ctest() {
 }
 status=0
 # A test that fails is run once more and fails the run only if it fails
-# again; the first failure stays in the output. A window test has been seen
-# to crash in its first fifth of a second, rarely, in the first runs after a
-# build, a fault not yet found.
+# again; the first failure stays in the output. The engine's own allocator
+# has been seen to stop a web process, rarely, when the thousand-tab test
+# runs beside other window tests.
 run_ctest --test-dir build --output-on-failure --no-tests=error -j "$jobs" --repeat until-pass:2 || status=1
 stage_done tests
 
