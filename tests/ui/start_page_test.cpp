@@ -162,7 +162,9 @@ TEST_F(StartPageTest, MostVisitedPagesCanBeRemovedForGoodAndTheSearchBoxSearches
   ASSERT_TRUE(WaitForTabTitle(tab, "search")) << tab.page().Title();
   EXPECT_EQ(tab.page().Uri(), pages_->Url("/title/search?wd=two%20words"));
   tab.page().Load("nuve://start");
-  ASSERT_TRUE(WaitForTabTitle(tab, "新标签页"));
+  ASSERT_TRUE(WaitForTabTitle(tab, "新标签页")) << tab.page().Uri() << " | " << tab.page().Title() << " | state "
+                                                 << static_cast<int>(tab.page().state()) << " loading "
+                                                 << tab.page().IsLoading();
   RunScript(tab.page().view(), "document.querySelector('input[name=q]').value = '" +
                                    pages_->Url("/title/typed").substr(7) + "'; document.querySelector('form').submit();");
   ASSERT_TRUE(WaitForTabTitle(tab, "typed")) << tab.page().Uri();

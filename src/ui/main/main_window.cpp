@@ -10,10 +10,6 @@
 #include "ui/app/ui_host.h"
 
 namespace nuve::ui {
-namespace {
-// How long the first page waits for the cached content filters at most.
-
-}  // namespace
 
 MainWindow::MainWindow(AppContext& context, const core::StartRequest& start, WindowOptions options)
     : context_(context),

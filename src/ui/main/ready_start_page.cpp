@@ -1,5 +1,7 @@
 #include "ui/main/ready_start_page.h"
 
+#include <chrono>
+
 #include <utility>
 
 namespace nuve::ui {
@@ -9,6 +11,8 @@ namespace {
 constexpr unsigned kMakeDelayMs = 300;
 // Visits refresh the ready page at most this often.
 constexpr unsigned kRefreshDelayS = 30;
+// After the system warned of low memory, no page is made ready for a while.
+constexpr std::chrono::minutes kLowMemoryPause{10};
 
 }  // namespace
 
@@ -35,8 +39,17 @@ std::unique_ptr<WebPage> ReadyStartPage::Take() {
   return std::move(page_);
 }
 
+bool ReadyStartPage::Usable() const {
+  if (page_ == nullptr) return false;
+  const PageState state = page_->state();
+  return state == PageState::kEmpty || state == PageState::kLoading || state == PageState::kShown;
+}
+
 void ReadyStartPage::Prepare() {
-  if (page_ != nullptr || make_timer_.connected()) return;
+  if (Usable() || make_timer_.connected()) return;
+  // A page whose web process ended, or whose load failed, is made again.
+  page_.reset();
+  if (std::chrono::steady_clock::now() < paused_until_) return;
   make_timer_ = Glib::signal_timeout().connect(sigc::track_obj(
                                                    [this] {
                                                      Make();
@@ -61,18 +74,18 @@ void ReadyStartPage::OnLowMemory(GMemoryMonitor*, GMemoryMonitorWarningLevel, gp
   ready->make_timer_.disconnect();
   ready->refresh_timer_.disconnect();
   ready->page_.reset();
+  ready->paused_until_ = std::chrono::steady_clock::now() + kLowMemoryPause;
 }
 
 void ReadyStartPage::Refresh() {
   refresh_timer_.disconnect();
-  // A page still loading reads the start page as it is now anyway; one that
-  // failed (its web process ended) is made again.
   if (page_ == nullptr) return;
-  if (page_->state() == PageState::kShown || page_->state() == PageState::kLoading) {
-    page_->Reload();
-  } else {
-    page_.reset();
+  if (!Usable()) {
     Prepare();
+  } else if (page_->state() == PageState::kEmpty) {
+    page_->Load(address_);
+  } else {
+    page_->Reload();
   }
 }
 

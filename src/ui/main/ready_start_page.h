@@ -7,10 +7,11 @@
 // it never competes with the page the user is looking at, and it loads
 // again when what the start page shows has changed. The ready page costs a
 // web process (some 40 MiB); when the system runs low on memory it goes,
-// and the next new tab starts its own again.
+// and for ten minutes new tabs start their own again.
 
 #include <gtkmm.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,8 @@ class ReadyStartPage : public sigc::trackable {
 
  private:
   void Make();
+  // The page is there and on its way to the start page, or shows it.
+  bool Usable() const;
   static void OnLowMemory(GMemoryMonitor*, GMemoryMonitorWarningLevel level, gpointer self) noexcept;
 
   EngineProfile& profile_;
@@ -53,6 +56,7 @@ class ReadyStartPage : public sigc::trackable {
   sigc::connection refresh_timer_;
   GMemoryMonitor* memory_monitor_ = nullptr;  // asked for with the first ready page
   gulong low_memory_handler_ = 0;
+  std::chrono::steady_clock::time_point paused_until_{};
 };
 
 }  // namespace nuve::ui
