@@ -152,6 +152,7 @@ TEST_F(StartPageTest, MostVisitedPagesCanBeRemovedForGoodAndTheSearchBoxSearches
   window.activate_action("win.new-tab");
   EXPECT_EQ(Ask(window.tab_strip().CurrentTab(), Names("most-visited")), "Sometimes") << "the ready page, loaded again";
   EXPECT_EQ(context_->start_page().pages_served(), served + 2);
+  window.tab_strip().SelectTab(0);
   EXPECT_EQ(core::RemovedPages(home_->path() / "start-page-removed.txt").Load(),
             std::vector<std::string>{often});
   EXPECT_EQ(tab.page().Uri(), "nuve://start");
@@ -159,7 +160,9 @@ TEST_F(StartPageTest, MostVisitedPagesCanBeRemovedForGoodAndTheSearchBoxSearches
   // Words are searched with the preset; an address is opened.
   RunScript(tab.page().view(),
             "document.querySelector('input[name=q]').value = 'two words'; document.querySelector('form').submit();");
-  ASSERT_TRUE(WaitForTabTitle(tab, "search")) << tab.page().Title();
+  ASSERT_TRUE(WaitForTabTitle(tab, "search")) << tab.page().Uri() << " | " << tab.page().Title() << " | state "
+                                               << static_cast<int>(tab.page().state()) << " loading "
+                                               << tab.page().IsLoading();
   EXPECT_EQ(tab.page().Uri(), pages_->Url("/title/search?wd=two%20words"));
   tab.page().Load("nuve://start");
   ASSERT_TRUE(WaitForTabTitle(tab, "新标签页")) << tab.page().Uri() << " | " << tab.page().Title() << " | state "

@@ -219,10 +219,18 @@ TEST_F(WindowsTest, APrivateWindowsReadyStartPageIsPrivateToo) {
   EXPECT_EQ(CookieSent(secret), "nuve=kept");
   EXPECT_EQ(CookieSent(first), "none");
   EXPECT_FALSE(first.tab_strip().ready_start_page().IsReady()) << "a window that opened no new tab keeps none";
-  // The window goes with its ready page before the private profile does.
+  // The window goes with its ready page before the private profile does,
+  // and the normal window browses on, to the web and to its start page.
   ASSERT_TRUE(RunUntil([&] { return ready.IsReady(); }));
   ASSERT_TRUE(Close(secret));
   EXPECT_EQ(windows_->windows().size(), 1u);
+  for (int i = 0; i < 3; ++i) {
+    const std::string title = "after" + std::to_string(i);
+    Tab(first).page().Load(pages_->Url("/title/" + title));
+    ASSERT_TRUE(Shows(first, title));
+    first.activate_action("win.new-tab");
+    ASSERT_TRUE(Shows(first, core::kStartPageTitle));
+  }
 }
 
 TEST_F(WindowsTest, APrivateWindowsDownloadsLeaveTheSharedListWhenItCloses) {
