@@ -92,10 +92,13 @@ void AppContext::HookUp(EngineProfile& profile) {
   // Spelling waits for the first key typed into a page: its dictionaries
   // cost memory and a moment of this thread, and most pages take no words.
   profile.set_typing_hook([this] {
-    if (spelling_loaded_) return;
-    spelling_loaded_ = true;
-    EngineProfile::SetSpellChecking(settings_.CheckSpelling());
+    if (!spelling_applied_) ApplySpellChecking(settings_.CheckSpelling());
   });
+}
+
+void AppContext::ApplySpellChecking(bool enabled) {
+  spelling_applied_ = true;
+  EngineProfile::SetSpellChecking(enabled);
 }
 
 std::shared_ptr<EngineProfile> AppContext::PrivateProfile() {

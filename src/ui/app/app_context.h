@@ -59,6 +59,9 @@ class AppContext {
 
   const core::Config& config() const { return config_; }
   const core::AppSettings& settings() const { return settings_; }
+  // Turns spelling on or off in every page now (the settings' choice); until
+  // then it starts with the first key typed into a page.
+  void ApplySpellChecking(bool enabled);
   UiHost& ui_host() { return ui_host_; }
   // The favourites folder "收藏夹" in the data folder.
   const core::FavouritesStore& favourites() const { return favourites_; }
@@ -137,8 +140,8 @@ class AppContext {
   void HookUp(EngineProfile& profile);
   core::Config config_;
   core::AppSettings settings_;
-  // The spelling dictionaries were loaded (at the first key typed into a page).
-  bool spelling_loaded_ = false;
+  // Spelling was applied: at the first key typed into a page, or by the settings.
+  bool spelling_applied_ = false;
   core::FavouritesStore favourites_;
   UiHost& ui_host_;
   EngineProfile engine_;

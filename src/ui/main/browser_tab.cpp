@@ -8,29 +8,24 @@
 namespace nuve::ui {
 
 BrowserTab::BrowserTab(Id id, EngineProfile& profile, int page_timeout_ms)
-    : id_(id), page_(std::make_unique<WebPage>(profile, page_timeout_ms)) {
-  Build();
-  passwords_ = std::make_unique<PagePasswords>(*page_, profile, overlay_);
-  Wire();
-}
+    : BrowserTab(id, std::make_unique<WebPage>(profile, page_timeout_ms), profile) {}
 
 BrowserTab::BrowserTab(Id id, EngineProfile& profile, WebKitWebView* parent, int page_timeout_ms)
-    : id_(id), page_(std::make_unique<WebPage>(profile, parent, page_timeout_ms)) {
-  Build();
-  passwords_ = std::make_unique<PagePasswords>(*page_, profile, overlay_);
-  Wire();
-}
+    : BrowserTab(id, std::make_unique<WebPage>(profile, parent, page_timeout_ms), profile) {}
 
 BrowserTab::BrowserTab(Id id, std::unique_ptr<WebPage> page, EngineProfile& profile)
     : id_(id), page_(std::move(page)) {
   Build();
   passwords_ = std::make_unique<PagePasswords>(*page_, profile, overlay_);
   Wire();
-  // The page has shown what it shows before the header existed.
-  UpdateHeaderTitle();
-  header_.SetFavicon(page_->Favicon());
-  header_.SetLoading(page_->IsLoading());
-  OnZoomChanged();
+  // A page made before the tab (a ready start page) already shows what it
+  // shows; the header and the zoom level catch up.
+  if (page_->state() != PageState::kEmpty) {
+    UpdateHeaderTitle();
+    header_.SetFavicon(page_->Favicon());
+    header_.SetLoading(page_->IsLoading());
+    OnZoomChanged();
+  }
 }
 
 BrowserTab::~BrowserTab() {

@@ -419,9 +419,12 @@ BrowserTab& TabStrip::OpenNewTab() {
   const std::string address = home.empty() ? context_.config().portal_a : home;
   if (core::NormaliseAddress(address) != ready_start_page_.address()) return OpenTab(address);
   std::unique_ptr<WebPage> ready = ready_start_page_.Take();
-  BrowserTab& tab = ready != nullptr ? AddTab(std::make_unique<BrowserTab>(next_id_++, std::move(ready), profile_))
-                                     : AppendEmptyTab();
-  if (tab.page().state() == PageState::kEmpty) tab.page().Load(ready_start_page_.address());
+  if (ready == nullptr) {
+    BrowserTab& tab = OpenTab(ready_start_page_.address());
+    ready_start_page_.Prepare();
+    return tab;
+  }
+  BrowserTab& tab = AddTab(std::make_unique<BrowserTab>(next_id_++, std::move(ready), profile_));
   notebook_.set_current_page(IndexOf(tab));
   ready_start_page_.Prepare();
   return tab;

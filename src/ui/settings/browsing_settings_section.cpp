@@ -3,7 +3,6 @@
 #include "core/app/log.h"
 #include "ui/app/app_context.h"
 #include "ui/app/ui_host.h"
-#include "ui/engine/engine_profile.h"
 
 namespace nuve::ui {
 
@@ -41,7 +40,7 @@ void BrowsingSettingsSection::OnRestoreToggled() {
 }
 
 void BrowsingSettingsSection::OnSpellingToggled() {
-  EngineProfile::SetSpellChecking(spelling_.get_active());
+  context_.ApplySpellChecking(spelling_.get_active());
   if (const core::Status s = context_.settings().SetCheckSpelling(spelling_.get_active()); !s.ok()) {
     core::LogWarning("settings", s.error().detail);
     context_.ui_host().Error(ParentWindow(), "无法保存设置：" + s.error().detail);
