@@ -20,7 +20,7 @@ REPO=$(cd -- "$HERE/../.." && pwd)
 ORIG_ARGS=("$@")
 
 NUVE_BIN="$REPO/build/src/ui/nuve"
-RUNS=5
+RUNS=7
 WARMUP=1
 TIMEOUT=30
 SETTLE=5

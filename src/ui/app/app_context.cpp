@@ -116,11 +116,15 @@ std::shared_ptr<EngineProfile> AppContext::PrivateProfile() {
   return profile;
 }
 
-void AppContext::AddWindow(Gtk::Window& window) { windows_.push_back(&window); }
+void AppContext::AddWindow(Gtk::Window& window) {
+  windows_.push_back(&window);
+  heap_trimmer_.Watch(window);
+}
 
 void AppContext::RemoveWindow(Gtk::Window& window) {
   const auto before = windows_.size();
   std::erase(windows_, &window);
+  heap_trimmer_.TrimSoon();  // most of what the window held is free now
   // Closing the browser ends the login: the next start is logged out.
   if (before != windows_.size() && windows_.empty()) login_state_.LogOut();
 }

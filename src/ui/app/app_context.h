@@ -40,6 +40,7 @@
 #include "core/util/task_runner.h"
 #include "core/util/task_scope.h"
 #include "ui/app/glib_ui_poster.h"
+#include "ui/app/heap_trimmer.h"
 #include "ui/downloads/download_manager.h"
 #include "ui/engine/content_filters.h"
 #include "ui/engine/engine_profile.h"
@@ -116,6 +117,10 @@ class AppContext {
   const std::string& proxy_list() const { return engine_.proxy_list(); }
   core::ReadUrlOptions read_url_options() const { return engine_.read_url_options(); }
 
+  // Gives the heap's free pages back once the windows stop painting (see
+  // ui/app/heap_trimmer.h).
+  HeapTrimmer& heap_trimmer() { return heap_trimmer_; }
+
   // Slow work of every window runs here; see core/util/task_runner.h.
   core::TaskRunner& tasks() { return tasks_; }
 
@@ -154,6 +159,7 @@ class AppContext {
   DownloadManager downloads_;
   std::weak_ptr<EngineProfile> private_profile_;
   std::vector<Gtk::Window*> windows_;
+  HeapTrimmer heap_trimmer_;
 
   GlibUiPoster ui_poster_;
   void OnSessionExpired();
