@@ -71,7 +71,7 @@ browser_relations() {
   depends=$(dpkg-deb -f "$browser" Depends)
   recommends=$(dpkg-deb -f "$browser" Recommends)
   for p in libwebkitgtk-6.0-4 libgtkmm-4.0 libcurl4 libsecret-1-0 libsqlite3-0; do
-    grep -q "$p" <<<"$depends" || fail "Depends lacks $p (from the shared libraries): $depends"
+    grep -q "$p" <<<"$depends" || fail "Depends lacks $p: $depends"
   done
   for p in gstreamer1.0-libav gstreamer1.0-plugins-bad gstreamer1.0-gl gnome-keyring webext-ublock-origin-chromium; do
     grep -qw "$p" <<<"$recommends" || fail "Recommends lacks $p"
