@@ -12,7 +12,7 @@ namespace nuve::core {
 namespace {
 
 // The process's resident memory, in bytes (/proc/self/statm, field 2).
-long ResidentBytes() {
+[[maybe_unused]] long ResidentBytes() {
   std::ifstream statm("/proc/self/statm");
   long size = 0;
   long resident = 0;
