@@ -42,7 +42,7 @@ contents() {  # contents PACKAGE FILE...: each FILE is in the package
 }
 
 browser_files() {
-  contents "$browser" /usr/bin/nuve \
+  contents "$browser" /usr/bin/nuve /usr/libexec/nuve/nuve-fetch \
     "/usr/lib/$triplet/nuve/web-extensions/libnuve-web-extension.so" \
     /usr/share/applications/org.nuve.Browser.desktop \
     /usr/share/icons/hicolor/scalable/apps/org.nuve.Browser.svg \
@@ -87,6 +87,8 @@ browser_finds_extension() {
   nm -D --defined-only "$work/nuve$dir/libnuve-web-extension.so" | grep -qw webkit_web_process_extension_initialize ||
     fail "the extension does not export its entry point"
   "$program" --version | grep -q "1\.3" || fail "the packaged program does not start"
+  grep -qaF /usr/libexec/nuve/nuve-fetch "$program" || fail "the program does not look for /usr/libexec/nuve/nuve-fetch"
+  "$work/nuve/usr/libexec/nuve/nuve-fetch" 2>/dev/null; [ $? -eq 2 ] || fail "the packaged fetch helper does not run"
 }
 
 # The unit runs the packaged program as the package's user, reads the

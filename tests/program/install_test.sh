@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# `cmake --install` puts the program, its web process extension, its desktop
+# `cmake --install` puts the program, its web process extension, its fetch
+# helper, its desktop
 # entry, icon, metainfo and man pages where the desktop looks for them, and
 # the entry is valid and offers NUVE for web addresses and HTML files.
 set -u
@@ -14,6 +15,8 @@ extension=$(find "$prefix" -path '*/lib*/nuve/web-extensions/libnuve-web-extensi
 [ -n "$extension" ] || fail "no web process extension under lib*/nuve/web-extensions"
 nm -D --defined-only "$extension" | grep -qw webkit_web_process_extension_initialize ||
   fail "the extension does not export its entry point"
+[ -x "$prefix/libexec/nuve/nuve-fetch" ] || fail "no fetch helper in libexec/nuve"
+"$prefix/libexec/nuve/nuve-fetch" 2>/dev/null; [ $? -eq 2 ] || fail "the fetch helper does not refuse an empty command line"
 entry="$prefix/share/applications/org.nuve.Browser.desktop"
 [ -f "$entry" ] || fail "no desktop entry"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/org.nuve.Browser.svg" ] || fail "no icon"

@@ -4,6 +4,7 @@
 
 #include "core/account/charset.h"
 #include "core/app/window_title.h"
+#include "core/util/read_url_helper.h"
 #include "core/util/text_between.h"
 
 namespace nuve::core {
@@ -27,7 +28,7 @@ std::string ExtractVersionLabel(std::string reply, const std::string& version_ke
 
 std::string LatestVersionLookup(const Config& config, ReadUrlOptions options) {
   options.timeout_ms = std::min(options.timeout_ms, kVersionLookupTimeoutMs);
-  return ExtractVersionLabel(ReadUrl(VersionSourceUrl(config), options), config.version_key);
+  return ExtractVersionLabel(ReadUrlApart(VersionSourceUrl(config), options), config.version_key);
 }
 
 bool IsNewerVersionPublished(const std::string& latest) {
