@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # `cmake --install` puts the program, its web process extension, its fetch
-# helper, its desktop
-# entry, icon, metainfo and man pages where the desktop looks for them, and
-# the entry is valid and offers NUVE for web addresses and HTML files.
+# helper, its desktop entry, icon, metainfo and man pages where the desktop
+# looks for them, and the entry is valid and offers NUVE for web addresses
+# and HTML files.
 set -u
 build="$1"
 prefix=$(mktemp -d)

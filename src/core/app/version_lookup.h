@@ -21,9 +21,9 @@ std::string VersionSourceUrl(const Config& config);
 // missing. A reply that is not UTF-8 is read as GBK.
 std::string ExtractVersionLabel(std::string reply, const std::string& version_key);
 
-// Fetches the version source in the fetch helper (read_url_helper.h;
-// blocking, for kVersionLookupTimeoutMs at most: run it off the UI thread) and returns the label, "" when the source cannot
-// be reached or the reply has none.
+// Fetches the version source in the fetch helper (read_url_helper.h) and
+// returns the label, "" when the source cannot be reached or the reply has
+// none. Blocks for kVersionLookupTimeoutMs at most: run it off the UI thread.
 std::string LatestVersionLookup(const Config& config, ReadUrlOptions options = {});
 
 // Whether the published `latest` label asks for an update of this build. An
