@@ -229,6 +229,30 @@ TEST_F(ContentBlockingWindowTest, TheShieldTurnsBlockingOffForOneSiteOnly) {
   EXPECT_TRUE(ui_host_.messages.empty());
 }
 
+TEST_F(ContentBlockingWindowTest, GenericHidingHidesEverywhereExceptOnTheSitesAListExcepts) {
+  // The engine adds generic hiding to a page at each of its loads that no
+  // exception matched, the scripts' loads as well as the page's own.
+  WriteFileBytes(home_->path() / "过滤规则" / "generic.txt", "##.sponsor\n@@||calm.test^$generichide\n");
+  std::string page = kPage;
+  page.replace(page.find("class=\"ad-banner\""), 17, "class=\"sponsor\"");
+  for (const char* host : {"plain.test", "calm.test"}) {
+    proxy_.Serve(host, "/", {200, "text/html", page, {{"Cache-Control", "no-store"}}, 0});
+  }
+  Open(Start("http://plain.test/"));
+  ui::ContentFilters& filters = context_->content_filters();
+  ASSERT_TRUE(RunUntil([&] {
+    if (!filters.ready() || !filters.idle() || filters.lists().size() != 2) return false;
+    for (const auto& list : filters.lists()) {
+      if (list.state != ui::ContentFilters::ListInfo::State::kActive) return false;
+    }
+    return true;
+  }));
+  EXPECT_EQ(Visit("http://plain.test/"), kBlocked);
+  // The exception takes the hiding away, and nothing else.
+  EXPECT_EQ(Visit("http://calm.test/"), "false,false,true,block");
+  EXPECT_EQ(Visit("http://plain.test/"), kBlocked);
+}
+
 TEST_F(ContentBlockingWindowTest, TheShieldLeadsToTheSettingsPageAndAPageWithoutASiteHasNoSwitch) {
   ui::MainWindow& window = Open(Start("about:blank"));
   ASSERT_TRUE(FiltersSettled());

@@ -22,7 +22,7 @@ namespace nuve::core {
 
 // Changes whenever the converter writes different rules for the same list,
 // so that older conversions are done again.
-inline constexpr std::string_view kFilterConverterVersion = "1";
+inline constexpr std::string_view kFilterConverterVersion = "2";
 
 struct CompiledListRecord {
   std::string stamp;   // FilterListStamp of the text

@@ -22,14 +22,15 @@ constexpr std::string_view kHostAnchor = "^[a-z][a-z0-9.+-]*://([^/?#]*\\.)?";
 // "^": any character but a letter, a digit or one of "_-.%".
 constexpr std::string_view kSeparatorClass = "[^A-Za-z0-9_.%-]";
 
+// The order of the rules in the list (see the header).
 enum Phase : std::size_t {
+  kGenericHiding,
+  kGenericHideExceptions,
   kBlockDefaultTypes,
   kBlock,
   kBlockPages,
   kExceptions,
   kImportant,
-  kGenericHiding,
-  kGenericHideExceptions,
   kSiteHiding,
   kElemHideExceptions,
   kPageExceptions,
@@ -336,10 +337,9 @@ class Converter {
     std::size_t rules = 0;
     std::size_t bytes = 0;
     for (const auto& phase : phases_) rules += phase.size();
-    if (!phases_[kBlockDefaultTypes].empty()) ++rules;
     for (const auto& phase : phases_) {
       for (const PendingRule& pending : phase) {
-        bytes += pending.rule.url_filter.size() + pending.rule.selector.size() + 64;
+        bytes += pending.rule.url_filter.size() + pending.rule.selector.size() + 192;
       }
     }
     result.converted_count = network_exceptions_ + hiding_.exceptions();
@@ -358,12 +358,6 @@ class Converter {
       for (const PendingRule& pending : phases_[phase]) {
         write(pending.rule);
         if (pending.rule.action != ContentRule::Action::kIgnorePreviousRules) result.converted_count += pending.filters;
-      }
-      if (phase == kBlockDefaultTypes && !phases_[phase].empty()) {
-        ContentRule pages_and_windows;
-        pages_and_windows.resource_types = kTopDocument | kPopup;
-        pages_and_windows.action = ContentRule::Action::kIgnorePreviousRules;
-        write(pages_and_windows);
       }
     }
     result.json += "]\n";
@@ -393,8 +387,14 @@ class Converter {
     if (filter.exception) {
       rule.action = ContentRule::Action::kIgnorePreviousRules;
       if (filter.elemhide || filter.generichide) {
+        AddGenericHideException(rule, patterns);
+        if (!filter.elemhide) {
+          ++network_exceptions_;
+          return {};
+        }
+        // Site hiding too, which only the page's own load triggers.
         rule.resource_types = kDocumentTypes;
-        phase = filter.elemhide ? kElemHideExceptions : kGenericHideExceptions;
+        phase = kElemHideExceptions;
       } else {
         rule.resource_types = filter.resource_types;
         phase = kExceptions;
@@ -403,28 +403,44 @@ class Converter {
     } else {
       rule.resource_types = filter.resource_types;
       phase = filter.important ? kImportant : (filter.resource_types & kTopDocument) != 0 ? kBlockPages : kBlock;
-      // Most filters have no type option. Written without a type list (every
-      // type) and followed by one rule that lets pages and windows through
-      // again, they take a third of the bytes for the engine to read.
-      if (phase == kBlock && filter.resource_types == kDefaultResourceTypes) {
-        phase = kBlockDefaultTypes;
-        rule.resource_types = 0;
-      }
+      // Most filters have no type option; the limit drops them first.
+      if (phase == kBlock && filter.resource_types == kDefaultResourceTypes) phase = kBlockDefaultTypes;
     }
+    AddPerPattern(rule, std::move(patterns), phase);
+    return {};
+  }
+
+  void AddPerPattern(const ContentRule& rule, std::vector<std::string> patterns, Phase phase) {
     for (std::size_t k = 0; k < patterns.size(); ++k) {
       PendingRule pending{rule, k == 0 ? std::size_t{1} : std::size_t{0}};
       pending.rule.url_filter = std::move(patterns[k]);
       phases_[phase].push_back(std::move(pending));
     }
-    return {};
+  }
+
+  // A $generichide (or $elemhide) exception to the shared generic hiding:
+  // every load of a page the patterns match, whatever its type or party.
+  // With $domain it cannot be a condition on the page's address, and
+  // cancels generic hiding at the page's own load only.
+  void AddGenericHideException(const ContentRule& exception, const std::vector<std::string>& patterns) {
+    if (exception.condition != ContentRule::Condition::kNone) {
+      ContentRule page_load = exception;
+      page_load.resource_types = kDocumentTypes;
+      AddPerPattern(page_load, patterns, kGenericHideExceptions);
+      return;
+    }
+    ContentRule every_load;
+    every_load.action = ContentRule::Action::kIgnorePreviousRules;
+    every_load.condition = ContentRule::Condition::kIfTopUrl;
+    every_load.condition_values = patterns;
+    phases_[kGenericHideExceptions].push_back(PendingRule{std::move(every_load), 1});
   }
 
   // Keeps the list within the engine's limit: exceptions always stay;
   // blocking and hiding rules are dropped from the end, the plain blocking
   // filters first.
   void ApplyLimit(ConvertedFilterList& result) {
-    // One more rule follows the filters without a type option.
-    std::size_t total = phases_[kBlockDefaultTypes].empty() ? 0 : 1;
+    std::size_t total = 0;
     for (const auto& phase : phases_) total += phase.size();
     if (total <= options_.max_rules) return;
     std::size_t dropped_filters = 0;
@@ -434,7 +450,6 @@ class Converter {
         dropped_filters += rules.back().filters;
         rules.pop_back();
         --total;
-        if (phase == kBlockDefaultTypes && rules.empty()) --total;  // its closing rule goes too
       }
     }
     // Exceptions alone beyond the limit: the list cannot be given whole.

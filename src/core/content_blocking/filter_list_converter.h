@@ -6,13 +6,18 @@
 // Order matters to the engine: an "ignore-previous-rules" rule cancels only
 // the rules before it. The rules are written in phases, so that every
 // exception follows what it excepts:
-//   1. blocking filters without a type option, then one rule that lets
-//      pages and new windows through (those need $document and $popup)
-//   2. blocking filters with types    6. generic element hiding
-//   3. blocking filters for pages     7. $generichide exceptions
-//   4. "@@" network exceptions        8. element hiding for certain sites
-//   5. $important blocking filters    9. $elemhide exceptions
-//                                    10. $document exceptions (whole pages)
+//   1. generic element hiding          6. "@@" network exceptions
+//   2. $generichide and $elemhide      7. $important blocking filters
+//      exceptions to it                8. element hiding for certain sites
+//   3. blocking filters without a      9. $elemhide exceptions to it
+//      type option                    10. $document exceptions (whole pages)
+//   4. blocking filters with types
+//   5. blocking filters for pages
+// Generic hiding comes before every exception because only then does the
+// engine parse it once per process, as one style sheet that every page
+// shares, instead of once for every page; the exceptions to it match every
+// load of their pages, since the engine adds that sheet at any load of a
+// page that no exception matched.
 // "#@#" exceptions are resolved while converting: the excepted selector is
 // left out for the sites the exception names. Hiding selectors that apply
 // to the same sites are joined into one rule, which keeps the list small for

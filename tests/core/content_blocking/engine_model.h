@@ -35,6 +35,19 @@ class EngineModel {
     const nlohmann::json list = nlohmann::json::parse(json);  // throws on bad JSON, failing the test
     EXPECT_TRUE(list.is_array());
     for (const auto& entry : list) rules_.push_back(ReadRule(entry));
+    // The engine parses the hiding rules that apply to every load once per
+    // process, as one style sheet, when they come before the first
+    // ignore-previous-rules; a page gets that sheet unless its load or one
+    // of its subresources' loads was excepted.
+    bool before_exceptions = true;
+    for (Rule& rule : rules_) {
+      if (rule.action == "ignore-previous-rules") before_exceptions = false;
+      rule.shared = before_exceptions && rule.action == "css-display-none" && rule.url_filter_text == ".*" &&
+                    rule.types == 0 && rule.load_type.empty() && rule.condition.empty();
+      if (rule.shared) {
+        for (const std::string& s : SplitSelectors(rule.selector)) shared_.insert(s);
+      }
+    }
   }
 
   std::size_t size() const { return rules_.size(); }
@@ -53,19 +66,35 @@ class EngineModel {
     return Blocks(Load{url, page, type});
   }
 
-  // The selectors that hide elements of `page`, as its own load gathers them.
+  // The selectors that hide elements of `page`: what its own load and the
+  // load of an image on it gather (the engine adds both to the page), and
+  // the shared sheet unless both were excepted.
   std::set<std::string> HiddenOn(const std::string& page) const {
     std::set<std::string> selectors;
-    const Load load{page, page, kTopDocument};
-    for (const Rule& rule : rules_) {
-      if (!Matches(rule, load)) continue;
-      if (rule.action == "ignore-previous-rules") selectors.clear();
-      if (rule.action == "css-display-none") {
-        for (const std::string& s : SplitSelectors(rule.selector)) selectors.insert(s);
+    bool shared_applies = false;
+    for (const std::uint32_t type : {static_cast<std::uint32_t>(kTopDocument), static_cast<std::uint32_t>(kImage)}) {
+      const Load load{page, page, type};
+      std::set<std::string> gathered;
+      bool excepted = false;
+      for (const Rule& rule : rules_) {
+        if (rule.shared || !Matches(rule, load)) continue;
+        if (rule.action == "ignore-previous-rules") {
+          gathered.clear();
+          excepted = true;
+        }
+        if (rule.action == "css-display-none") {
+          for (const std::string& s : SplitSelectors(rule.selector)) gathered.insert(s);
+        }
       }
+      selectors.insert(gathered.begin(), gathered.end());
+      shared_applies = shared_applies || !excepted;
     }
+    if (shared_applies) selectors.insert(shared_.begin(), shared_.end());
     return selectors;
   }
+
+  // The selectors of the style sheet the engine parses once per process.
+  const std::set<std::string>& SharedHiding() const { return shared_; }
 
  private:
   struct Rule {
@@ -77,6 +106,8 @@ class EngineModel {
     std::vector<std::shared_ptr<RegexEngine>> top_urls;
     std::string action;
     std::string selector;
+    std::string url_filter_text;
+    bool shared = false;  // in the style sheet shared by every page
   };
 
   static std::uint32_t TypeBit(const std::string& name) {
@@ -105,7 +136,8 @@ class EngineModel {
     Rule rule;
     const auto& trigger = entry.at("trigger");
     const bool case_sensitive = trigger.value("url-filter-is-case-sensitive", false);
-    rule.url_filter = Compile(trigger.at("url-filter").get<std::string>(), case_sensitive);
+    rule.url_filter_text = trigger.at("url-filter").get<std::string>();
+    rule.url_filter = Compile(rule.url_filter_text, case_sensitive);
     if (trigger.contains("resource-type")) {
       for (const auto& t : trigger["resource-type"]) rule.types |= TypeBit(t.get<std::string>());
     }
@@ -192,6 +224,7 @@ class EngineModel {
   }
 
   std::vector<Rule> rules_;
+  std::set<std::string> shared_;
 };
 
 }  // namespace nuve::core::test

@@ -216,6 +216,8 @@ TEST(FilterListConverterHiding, GenericAndSiteSelectorsAreGroupedIntoFewRules) {
   EXPECT_EQ(on_blog.count(".only-news"), 0u);
   // 602 generic selectors in 3 rules, one for the quiet site, two site groups.
   EXPECT_EQ(c.list.rule_count, 3u + 1u + 2u);
+  // The generic ones make the style sheet the engine parses once, not per page.
+  EXPECT_EQ(e.SharedHiding().size(), 602u);
   EXPECT_EQ(c.list.converted_count, 606u);
 }
 
@@ -228,13 +230,21 @@ TEST(FilterListConverterHiding, HidingExceptionsTakeSelectorsOutWhereTheyApply) 
       "#@#.everywhere-ok\n"
       "@@||nohide.test^$elemhide\n"
       "@@||nogeneric.test^$generichide\n"
-      "nogeneric.test##.specific\n");
+      "nogeneric.test##.specific\n"
+      "||ads.test^\n@@||ads.test/fine^\n");
   const EngineModel& e = c.engine;
   EXPECT_EQ(e.HiddenOn("http://site.test/"), (std::set<std::string>{".ad", ".sponsor"}));
   EXPECT_EQ(e.HiddenOn("http://www.shop.test/"), std::set<std::string>{".sponsor"});
   EXPECT_EQ(e.HiddenOn("http://news.test/").count(".shop-ad"), 1u);
   EXPECT_TRUE(e.HiddenOn("http://nohide.test/").empty());
   EXPECT_EQ(e.HiddenOn("http://nogeneric.test/"), std::set<std::string>{".specific"});
+  // Hiding exceptions cancel hiding only, on every load of their pages.
+  for (const char* page : {"http://nohide.test/", "http://nogeneric.test/", "http://site.test/"}) {
+    EXPECT_TRUE(e.Blocks("http://ads.test/x.js", kScript, page)) << page;
+    EXPECT_TRUE(e.Blocks("http://ads.test/x.png", kImage, page)) << page;
+    EXPECT_FALSE(e.Blocks("http://ads.test/fine/x.png", kImage, page)) << page;
+  }
+  EXPECT_TRUE(e.SharedHiding().count(".sponsor"));
 }
 
 TEST(FilterListConverterOutput, TheSameListGivesTheSameBytes) {
@@ -271,8 +281,8 @@ TEST(FilterListConverterBadInput, AMillionRulesStayWithinTheEnginesLimitAndKeepT
   for (int i = 0; i < 1000000; ++i) text += "||ad" + std::to_string(i) + ".test^\n";
   const ConvertedFilterList list = ConvertFilterList(text);
   EXPECT_EQ(list.rule_count, kMaxEngineRules);
-  // Room for the exception and the rule that lets pages through after the filters.
-  EXPECT_EQ(list.skipped.at("limit"), 1000000u - (kMaxEngineRules - 2));
+  // Room for the exception.
+  EXPECT_EQ(list.skipped.at("limit"), 1000000u - (kMaxEngineRules - 1));
   // The exception is still there, after the filter it excepts.
   ConvertOptions small;
   small.max_rules = 10;
