@@ -65,7 +65,7 @@ Options:
   --save FILE        also write the output to FILE, once the run has printed its
                      figures (bench/summary reads BUILD/bench-results/startup.txt)
   --only NAMES       time only these browsers beside NUVE (comma-separated:
-                     floor,floor_zh,surf,epiphany,firefox,chromium)
+                     nuve_plain,floor,floor_zh,surf,epiphany,firefox,chromium)
   --keep-work        keep the work folder (logs, profiles) and print its path
   --no-netns         do not run inside a private network namespace
   -h, --help         this text
@@ -475,6 +475,7 @@ read -r -t 15 -u "$WREP" reply || true
 #             page), "-" (1 tab only)
 BROWSER_TABLE='
 nuve      nuve      -                          -                 cmd_nuve      env_nuve   -             ctrl_t
+nuve_plain nuve-plain -                        -                 cmd_nuve      env_nuve   prep_nuve_plain -
 floor     floor     -                          -                 cmd_floor     env_gtk4   -             -
 floor_zh  floor-zh  -                          -                 cmd_floor_zh  env_gtk4   -             -
 surf      surf      -                          surf              cmd_surf      env_plain  -             processes
@@ -556,13 +557,19 @@ env_plain() {
 env_gtk4() { env_plain "$1"; ENV+=("GSK_RENDERER=cairo"); }
 env_nuve() {
     env_gtk4 "$1"
-    ENV+=("NUVE_HOME=$WORK/nuve/nuve-home"
+    ENV+=("NUVE_HOME=$WORK/$1/nuve-home"
           "NUVE_VERSION_SOURCE=http://127.0.0.1:$CLOSED_PORT"
           "NUVE_SERVICE_HOST=127.0.0.1:$CLOSED_PORT"
           "NUVE_DOWNLOAD_PAGE=http://127.0.0.1:$CLOSED_PORT/"
           "NUVE_PORTAL_A=127.0.0.1:$PORT/"
           "NUVE_PORTAL_B=127.0.0.1:$PORT/"
           "NUVE_SEARCH_ENGINE=127.0.0.1:$CLOSED_PORT")
+}
+
+# nuve-plain: NUVE with content blocking turned off in its own profile's
+# settings, to tell what blocking costs from what the rest of NUVE does.
+prep_nuve_plain() {
+    mkdir -p "$WORK/$1/nuve-home" && printf '[广告拦截]\n开启 = 0\n' >"$WORK/$1/nuve-home/Adblock.ini"
 }
 
 # Firefox: no first-run, welcome or what's-new pages, no default-browser
@@ -915,6 +922,7 @@ wk60_version=$(pkg_version libwebkitgtk-6.0-4)
 # what each browser is, for the header
 declare -A ABOUT=(
     [nuve]="$NUVE_BIN  (gtkmm 4, WebKitGTK 6.0 $wk60_version)"
+    [nuve_plain]="the same NUVE with content blocking turned off (广告拦截, 开启 = 0)"
     [floor]="$HERE/floor.cpp  (gtkmm 4, one window, one WebKitGTK 6.0 view)"
     [floor_zh]="the floor with one Chinese label above the view (floor --zh)"
     [surf]="surf $(pkg_version surf)  (${BIN[surf]}, GTK 3, webkit2gtk-4.1 $wk41_version)"
@@ -1038,6 +1046,12 @@ done
 for b in "${BROWSERS[@]}"; do
     [[ $b == nuve || ${TABS_OF[$b]} == - ]] && continue
     lines+=("memory_ratio_vs_${b}_${TABS}_tabs: $(ratio "${MEMN[nuve]}" "$b" "${MEMN[$b]:-}")")
+done
+# What NUVE adds over the floors without the cost of content blocking.
+for b in floor floor_zh; do
+    [[ -n ${SKIP[nuve_plain]:-} ]] && continue
+    lines+=("startup_ratio_plain_vs_$b: $(ratio "${MED[nuve_plain]:-}" "$b" "${MED[$b]:-}")")
+    lines+=("memory_ratio_plain_vs_${b}_1_tab: $(ratio "${MEM1[nuve_plain]:-}" "$b" "${MEM1[$b]:-}")")
 done
 for l in "${lines[@]}"; do [[ $l == *": nan" ]] && MISSING=1; done
 if (( MISSING )); then
