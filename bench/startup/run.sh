@@ -609,15 +609,16 @@ for b in "${RUNNING[@]}"; do
     fi
 done
 
-# settle_nuve: one untimed start of NUVE that runs until its content filters
-# are compiled into its profile, as they are after a user's first start. A
-# start that is ended as soon as the page shows would otherwise never finish
-# compiling Debian's filter lists, and every start would compile them again
-# beside the page it is timed for.
+# settle_nuve BROWSER: one untimed start of NUVE (nuve or nuve_plain) that
+# runs until its content filters are compiled into its profile, as they are
+# after a user's first start (NUVE keeps them ready while blocking is off,
+# too). A start that is ended as soon as the page shows would otherwise never
+# finish compiling Debian's filter lists, and every start would compile them
+# again beside the page it is timed for.
 settle_nuve() {
-    local index="$WORK/nuve/nuve-home/cache/content-filters/index.ini" t0 rc seen="" now="" still=0 i
+    local b=$1 index="$WORK/$1/nuve-home/cache/content-filters/index.ini" t0 rc seen="" now="" still=0 i
     stamp t0
-    launch nuve "settle-nuve"
+    launch "$b" "settle-$b"
     wait_title "$LAUNCH_PID" "$LAUNCH_TAG" $(( t0 + TIMEOUT * 1000000 )); rc=$?
     if (( rc == 0 )); then
         # Each list's entry is written once it is compiled: settled once the
@@ -628,10 +629,10 @@ settle_nuve() {
             seen=$now
             nap 0.5
         done
-        echo "  nuve: content filters compiled into its profile before the first start" \
+        echo "  ${LABEL[$b]}: content filters compiled into its profile before the first start" \
              "($(grep -c '^\[' "$index" 2>/dev/null || echo 0) lists)"
     else
-        warn "nuve: the settling start failed: $(describe_failure "$rc")"
+        warn "${LABEL[$b]}: the settling start failed: $(describe_failure "$rc")"
     fi
     end_all_browsers
 }
@@ -956,7 +957,9 @@ echo "Start-up: process start until a window title shows \"$PAGE_TITLE\""
 echo "  ($RUNS timed starts each, taking turns; $WARMUP untimed warm-up start(s) each first; limit $TIMEOUT s)"
 declare -A TIMES=() FAILS=() MED=()
 for b in "${RUNNING[@]}"; do TIMES[$b]="" FAILS[$b]=0; done
-settle_nuve
+for b in nuve nuve_plain; do
+    [[ -z ${SKIP[$b]:-} ]] && settle_nuve "$b"
+done
 for (( i = 1; i <= WARMUP; i++ )); do
     for b in "${RUNNING[@]}"; do time_start "$b" "warmup$i" || true; done
 done
