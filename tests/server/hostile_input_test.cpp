@@ -192,17 +192,26 @@ int FloodWithKeepAlives(int port, int count) {
   return refused;
 }
 
+// Under the sanitizers every request costs several times as much: the
+// service's deadline for a whole request would cut the last of ten
+// thousand waiting connections, as it should, before their turn came.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kFloodConnections = 4000;
+#else
+constexpr int kFloodConnections = 10000;
+#endif
+
 TEST_F(HostileInput, TenThousandKeepAlivesWithMadeUpTokensAllGetTheirAnswer) {
   auto member = Member("23456789", "flood@example.com");
   int refused = 0;
-  std::thread flood([&] { refused = FloodWithKeepAlives(server_.port(), 10000); });
+  std::thread flood([&] { refused = FloodWithKeepAlives(server_.port(), kFloodConnections); });
   int renewed = 0;
   for (int i = 0; i < 5; ++i) {
     renewed += member->client.KeepAlive() ? 1 : 0;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   flood.join();
-  EXPECT_EQ(refused, 10000);
+  EXPECT_EQ(refused, kFloodConnections);
   EXPECT_EQ(renewed, 5) << "a real session is renewed in the middle of the flood";
   EXPECT_TRUE(member->client.KeepAlive());
 }
